@@ -1,0 +1,2 @@
+// Interim stand-in: succeeds and does nothing.
+int main() { return 0; }

@@ -1,0 +1,75 @@
+// The one reporting service of the driver: every error, warning, note, fatal
+// error and internal error goes through here and is counted by kind.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+typedef uint32_t location_id;
+constexpr location_id UNKNOWN_LOCATION = 0;
+constexpr location_id BUILTINS_LOCATION = 1;
+
+// Order is fixed: counters and prefix texts are indexed by it.
+enum diag_kind {
+  KIND_UNSPECIFIED,
+  KIND_IGNORED,
+  KIND_FATAL,
+  KIND_ICE,
+  KIND_ERROR,
+  KIND_SORRY,
+  KIND_WARNING,
+  KIND_ANACHRONISM,
+  KIND_NOTE,
+  KIND_DEBUG,
+  KIND_PATH,
+  KIND_PEDWARN,
+  KIND_PERMERROR,
+  KIND_WERROR,
+  KIND_ICE_NOBT,
+  KIND_LAST
+};
+
+struct text_printer;
+
+struct diag_context {
+  text_printer *printer;
+  int kind_count[KIND_LAST];
+  bool report_bug;
+  int lock;
+};
+
+// The process-wide context; the driver has exactly one.
+extern diag_context *global_dc;
+
+// Final component of the path the program was started by; printed in front of
+// every diagnostic instead of a file name.
+extern const char *progname;
+
+// Location used by the location-less reporting functions (always unknown here).
+extern location_id input_location;
+
+void diag_context_init(diag_context *context);
+void diag_context_finish(diag_context *context);
+
+void error_current(const char *format, ...);
+void error_at(location_id location, const char *format, ...);
+bool warning_current(int option, const char *format, ...);
+bool warning_at(location_id location, int option, const char *format, ...);
+void inform(location_id location, const char *format, ...);
+void sorry_current(const char *format, ...);
+[[noreturn]] void fatal_error(location_id location, const char *format, ...);
+[[noreturn]] void internal_error(const char *format, ...);
+[[noreturn]] void internal_error_no_backtrace(const char *format, ...);
+
+// Translated, unprefixed, uncounted text straight to the stream.
+void notice_to_stream(FILE *stream, const char *format, ...);
+
+// True once an error or a "sorry" was reported (or the driver raised the count).
+bool errors_seen();
+
+[[noreturn]] void assertion_failed(const char *file, int line, const char *function);
+
+#define quarn_assert(expr)                                                                          \
+  ((expr) ? (void)0 : assertion_failed(__FILE__, __LINE__, __func__))
+#define quarn_unreachable() assertion_failed(__FILE__, __LINE__, __func__)

@@ -1,0 +1,159 @@
+#include "driver/compiler_driver.h"
+
+#include "quarn-config.h"
+#include "driver/driver_state.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#ifdef __GLIBC__
+#include <stdio_ext.h>
+#endif
+#include <sys/resource.h>
+
+#include "diagnostics/diagnostic.h"
+#include "diagnostics/intl.h"
+#include "support/alloc.h"
+#include "support/execute.h"
+#include "support/temp_files.h"
+
+driver_state driver;
+
+compiler_driver::compiler_driver() {}
+
+compiler_driver::~compiler_driver() {
+  free(link_only_marks);
+}
+
+int compiler_driver::run(int argc, char **argv) {
+  set_program_name(argv[0]);
+  expand_response_files(&argc, &argv);
+  decode_arguments(argc, argv);
+  initialize_process();
+  build_multilib_strings();
+  set_up_specs_and_prefixes();
+  export_as_options();
+  export_driver_name(argv[0]);
+  export_cairn();
+  export_offload_targets();
+  report_unknown_switches();
+  if (answer_completion())
+    return driver_exit_status();
+  if (answer_queries())
+    return driver_exit_status();
+  if (!prepare_inputs())
+    return driver_exit_status();
+  compile_inputs();
+  link(argv[0]);
+  finish();
+  return driver_exit_status();
+}
+
+void compiler_driver::set_program_name(const char *argv0) {
+  const char *name = argv0 ? argv0 : "quarn++";
+  const char *slash = strrchr(name, '/');
+  progname = slash ? slash + 1 : name;
+  xmalloc_set_program_name(progname);
+}
+
+void compiler_driver::expand_response_files(int *, char ***) {
+  // @file expansion arrives with the response-file reader.
+}
+
+void compiler_driver::decode_arguments(int, char **) {
+  // Decoding with the driver option class arrives with the option table.
+}
+
+// Raises the soft stack limit to 64 MiB (never past the hard limit), since deep
+// spec recursion runs on it.
+static void raise_stack_limit() {
+  const rlim_t wanted = 64 * 1024 * 1024;
+  struct rlimit rlim;
+  if (getrlimit(RLIMIT_STACK, &rlim) != 0)
+    return;
+  if (rlim.rlim_cur == RLIM_INFINITY || rlim.rlim_cur >= wanted)
+    return;
+  if (rlim.rlim_max != RLIM_INFINITY && rlim.rlim_cur >= rlim.rlim_max)
+    return;
+  rlim.rlim_cur = rlim.rlim_max != RLIM_INFINITY && rlim.rlim_max < wanted ? rlim.rlim_max : wanted;
+  setrlimit(RLIMIT_STACK, &rlim);
+}
+
+void compiler_driver::initialize_process() {
+  // Single-threaded: the standard streams need no locking.
+#ifdef __GLIBC__
+  __fsetlocking(stdin, FSETLOCKING_BYCALLER);
+  __fsetlocking(stdout, FSETLOCKING_BYCALLER);
+  __fsetlocking(stderr, FSETLOCKING_BYCALLER);
+#endif
+  init_translation();
+  diag_context_init(global_dc);
+
+  if (atexit(remove_temp_files) != 0)
+    fatal_error(UNKNOWN_LOCATION, "atexit failed");
+
+  // A signal the caller ignored stays ignored (nohup, background jobs).
+  static const int cleanup_signals[] = {SIGINT, SIGHUP, SIGTERM, SIGPIPE};
+  for (int signo : cleanup_signals)
+    if (signal(signo, SIG_IGN) != SIG_IGN)
+      signal(signo, cleanup_signal_handler);
+  // Waiting for children must work even when the caller ignored SIGCHLD.
+  signal(SIGCHLD, SIG_DFL);
+
+  raise_stack_limit();
+  // The spec interpreter's argument vectors are made with the interpreter.
+}
+
+void compiler_driver::build_multilib_strings() {
+  // The multilib selection text arrives with multilib selection.
+}
+
+void compiler_driver::set_up_specs_and_prefixes() {
+  // prepare_specs: the command line, specs and prefixes arrive in later steps.
+}
+
+void compiler_driver::export_as_options() {}
+
+void compiler_driver::export_driver_name(const char *) {}
+
+void compiler_driver::export_cairn() {}
+
+void compiler_driver::export_offload_targets() {}
+
+void compiler_driver::report_unknown_switches() {}
+
+bool compiler_driver::answer_completion() { return driver.completion != nullptr; }
+
+bool compiler_driver::answer_queries() { return false; }
+
+bool compiler_driver::prepare_inputs() {
+  if (driver.inputs.count == driver.driver_added_inputs)
+    fatal_error(UNKNOWN_LOCATION, "no input files");
+  if (errors_seen())
+    return false;
+  link_only_marks = static_cast<unsigned char *>(xcalloc(driver.inputs.count, 1));
+  return true;
+}
+
+void compiler_driver::compile_inputs() {}
+
+void compiler_driver::link(const char *) {}
+
+void compiler_driver::finish() {
+  if (errors_seen())
+    remove_failure_files();
+  remove_temp_files();
+  if (driver.print_help) {
+    printf(_("\nFor bug reporting instructions, please see:\n"));
+    printf("%s\n", QUARN_BUGURL);
+  }
+}
+
+int driver_exit_status() {
+  if (exec_state.signal_failure_count != 0)
+    return 2;
+  if (errors_seen())
+    return driver.pass_exit_codes ? exec_state.greatest_exit_status : 1;
+  return 0;
+}

@@ -1,0 +1,16 @@
+// Allocation that never returns failure: every request either succeeds or the
+// program reports "out of memory" and exits with status 1.
+#pragma once
+
+#include <cstddef>
+
+// Name printed in front of the out-of-memory message; none until the driver sets it.
+void xmalloc_set_program_name(const char *name);
+
+[[noreturn]] void xmalloc_failed(size_t size);
+
+void *xmalloc(size_t size);
+void *xcalloc(size_t count, size_t size);
+void *xrealloc(void *ptr, size_t size);
+char *xstrdup(const char *text);
+char *xstrndup(const char *text, size_t length);

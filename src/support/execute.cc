@@ -1,0 +1,3 @@
+#include "support/execute.h"
+
+execute_state exec_state;
