@@ -107,3 +107,6 @@ bool errors_seen() {
 void assertion_failed(const char *file, int line, const char *function) {
   internal_error("in %s, at %s:%d", function, file, line);
 }
+
+void diagnostic_color_init(diag_context *, int) {}
+void diagnostic_urls_init(diag_context *, int) {}

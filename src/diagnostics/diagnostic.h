@@ -62,6 +62,11 @@ void sorry_current(const char *format, ...);
 [[noreturn]] void internal_error(const char *format, ...);
 [[noreturn]] void internal_error_no_backtrace(const char *format, ...);
 
+// Color and hyperlink modes of -fdiagnostics-color= and -fdiagnostics-urls=
+// (0 never, 1 always, 2 auto); a negative mode is the start-up "auto".
+void diagnostic_color_init(diag_context *context, int mode);
+void diagnostic_urls_init(diag_context *context, int mode);
+
 // Translated, unprefixed, uncounted text straight to the stream.
 void notice_to_stream(FILE *stream, const char *format, ...);
 
