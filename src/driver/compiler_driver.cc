@@ -16,9 +16,8 @@
 #include "diagnostics/intl.h"
 #include "support/alloc.h"
 #include "support/execute.h"
+#include "support/response_files.h"
 #include "support/temp_files.h"
-
-driver_state driver;
 
 compiler_driver::compiler_driver() {}
 
@@ -57,8 +56,12 @@ void compiler_driver::set_program_name(const char *argv0) {
   xmalloc_set_program_name(progname);
 }
 
-void compiler_driver::expand_response_files(int *, char ***) {
-  // @file expansion arrives with the response-file reader.
+void compiler_driver::expand_response_files(int *argc, char ***argv) {
+  char **before = *argv;
+  ::expand_response_files(argc, argv);
+  // Long command lines of the children go in response files too, then.
+  if (*argv != before)
+    at_file_supplied = true;
 }
 
 void compiler_driver::decode_arguments(int, char **) {
