@@ -188,6 +188,19 @@ struct options_record {
   int debug_extensions = 0;   // 0, 1 or 2, from the spelling of the -g option
   int dwarf_version = 5;
 
+  // Fields several rows share (each row stores its own constant).
+  int use_ld = 0; // -fuse-ld=: 1 kiln, 2 ochre, 3 lld, 4 mold
+  int pic_level = 0;
+  int pie_level = 0;
+  int dwarf_offset_size = 0;
+  int debug_pubnames = -1;
+  int ident_flag = 1; // -Qn, -Qy
+  int c_std = 0, cxx_std = 0, fortran_std = 0;
+  int record_marker = 0;
+  int source_form = 0;
+  int d_lines = 0;
+  int target_flags = 0; // -mbig-endian, -mlittle-endian, -mgeneral-regs-only, -mstrict-align
+
   union option_slot {
     int64_t i64;
     int i32;

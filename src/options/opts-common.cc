@@ -1,0 +1,1 @@
+#include "options/opts.h"
