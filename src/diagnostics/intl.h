@@ -7,9 +7,10 @@
 // Marks a text for the catalogue without translating it here.
 #define N_(msgid) msgid
 
-// Quotation marks chosen by init_translation.
+// Quotation marks chosen by init_translation: the catalogue's translations of
+// "`" and "'", else U+2018/U+2019 in a UTF-8 locale, else "'" on both sides.
 extern const char *quote_open_text;
 extern const char *quote_close_text;
 
-// Locale, text domain and quotation marks; once at start-up.
+// Locale (LC_CTYPE, LC_MESSAGES), text domain and quotation marks; once at start-up.
 void init_translation();
