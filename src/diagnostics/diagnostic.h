@@ -31,12 +31,33 @@ enum diag_kind {
 };
 
 struct text_printer;
+struct diag_context;
+
+// One message to format: the translated format, the caller's arguments and
+// the errno seen when the reporting function was entered (for %m).
+struct format_request {
+  const char *format;
+  va_list *args;
+  int err_no;
+};
+
+// One diagnostic in flight.
+struct diag_record {
+  format_request message;
+  location_id location;
+  diag_kind kind;
+  int option;  // 0: unconditional (every driver diagnostic)
+};
+
+typedef void (*diag_hook)(diag_context *context, diag_record *record);
 
 struct diag_context {
   text_printer *printer;
-  int kind_count[KIND_LAST];
-  bool report_bug;
-  int lock;
+  int kind_count[KIND_LAST];  // stays readable after diag_context_finish
+  bool report_bug;            // -freport-bug: changes the bug-report sentence
+  int lock;                   // diagnostics being delivered right now
+  diag_hook starter;          // sets the prefix
+  diag_hook finalizer;        // ends the line and flushes
 };
 
 // The process-wide context; the driver has exactly one.
@@ -74,6 +95,16 @@ void notice_to_stream(FILE *stream, const char *format, ...);
 bool errors_seen();
 
 [[noreturn]] void assertion_failed(const char *file, int line, const char *function);
+
+// The reporting functions' common path; returns whether the diagnostic was printed.
+bool deliver_diagnostic(diag_context *context, diag_record *record);
+// "PROGRAM: KIND: ", colored as the context says; the caller owns the result.
+char *diagnostic_build_prefix(diag_context *context, const diag_record *record);
+// Ends the run after fatal and internal errors; returns for the others.
+void diagnostic_action_after_output(diag_context *context, diag_kind kind);
+
+// A source path as assertions report it: relative to the source tree.
+const char *trim_filename(const char *name);
 
 #define quarn_assert(expr)                                                                          \
   ((expr) ? (void)0 : assertion_failed(__FILE__, __LINE__, __func__))
