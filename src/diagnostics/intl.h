@@ -3,7 +3,12 @@
 
 #include <libintl.h>
 
-#define _(msgid) gettext(msgid)
+// The empty text is the catalogue's header key, so it is never looked up.
+__attribute__((format_arg(1))) inline char *translate(const char *msgid) {
+  return *msgid ? gettext(msgid) : const_cast<char *>(msgid);
+}
+
+#define _(msgid) translate(msgid)
 // Marks a text for the catalogue without translating it here.
 #define N_(msgid) msgid
 

@@ -1,6 +1,12 @@
 // Start-up translation set-up: the quotation marks follow the locale.
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -40,6 +46,67 @@ TEST(InitTranslation, UntranslatedMarksInTheCLocale) {
     fprintf(stderr, "[%s][%s]", quote_open_text, quote_close_text);
   });
   EXPECT_EQ(child.err, "['][']");
+}
+
+// Writes a message catalogue (GNU .mo format, no hash table) holding ENTRIES
+// as DIR/C.UTF-8/LC_MESSAGES/quarn.mo.
+bool write_catalogue(const std::string &dir, const std::map<std::string, std::string> &entries) {
+  std::string messages = dir + "/C.UTF-8/LC_MESSAGES";
+  mkdir((dir + "/C.UTF-8").c_str(), 0755);
+  mkdir(messages.c_str(), 0755);
+  const uint32_t count = static_cast<uint32_t>(entries.size());
+  const uint32_t header_size = 28;
+  std::vector<uint32_t> words = {0x950412de, 0, count, header_size, header_size + 8 * count, 0, 0};
+  std::vector<uint32_t> originals, translations;
+  std::string strings;
+  const uint32_t strings_start = header_size + 16 * count;
+  for (const auto &entry : entries) {  // the map keeps the keys sorted, as lookups need
+    originals.push_back(static_cast<uint32_t>(entry.first.size()));
+    originals.push_back(strings_start + static_cast<uint32_t>(strings.size()));
+    strings += entry.first + '\0';
+  }
+  for (const auto &entry : entries) {
+    translations.push_back(static_cast<uint32_t>(entry.second.size()));
+    translations.push_back(strings_start + static_cast<uint32_t>(strings.size()));
+    strings += entry.second + '\0';
+  }
+  FILE *file = fopen((messages + "/quarn.mo").c_str(), "wb");
+  if (!file)
+    return false;
+  fwrite(words.data(), 4, words.size(), file);
+  fwrite(originals.data(), 4, originals.size(), file);
+  fwrite(translations.data(), 4, translations.size(), file);
+  fwrite(strings.data(), 1, strings.size(), file);
+  return fclose(file) == 0;
+}
+
+TEST(Translation, FormatsKindTextsAndNoticesAreTranslated) {
+  char dir[] = "/tmp/quarn-catalogue-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  child_result child = run_in_child([&] {
+    if (!write_catalogue(dir, {{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                               {"error: ", "Fehler: "},
+                               {"cannot find %qs", "%qs nicht gefunden"},
+                               {"fatal error: ", "schwerer Fehler: "},
+                               {"compilation terminated.\n", "Kompilierung beendet.\n"}}))
+      _exit(99);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    unsetenv("LANGUAGE");
+    init_translation();
+    bindtextdomain("quarn", dir);
+    reset_global_context();
+    error_current("cannot find %qs", "ld");
+    // The empty text is the catalogue's header key and must stay empty.
+    error_current("");
+    fatal_error(UNKNOWN_LOCATION, "no input files");
+  });
+  std::filesystem::remove_all(dir);
+  EXPECT_TRUE(child.exited);
+  EXPECT_EQ(child.status, 1);
+  EXPECT_EQ(child.err, "quarn++: Fehler: \xe2\x80\x98ld\xe2\x80\x99 nicht gefunden\n"
+                       "quarn++: Fehler: \n"
+                       "quarn++: schwerer Fehler: no input files\n"
+                       "Kompilierung beendet.\n");
 }
 
 } // namespace
