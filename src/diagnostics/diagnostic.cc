@@ -121,6 +121,14 @@ char *diagnostic_build_prefix(diag_context *context, const diag_record *record) 
   return xstrdup(prefix.c_str());
 }
 
+// Ends the run from inside a delivery. The guard is dropped first: the exit
+// handlers (temporary-file removal) may still report, and a re-entry failure
+// there would call exit again from an exit handler.
+[[noreturn]] static void end_run(diag_context *context, int status) {
+  context->lock = 0;
+  exit(status);
+}
+
 static bool is_internal_error(diag_kind kind) { return kind == KIND_ICE || kind == KIND_ICE_NOBT; }
 
 // A line half-written by the interrupted diagnostic is ended and written out.
@@ -158,7 +166,7 @@ bool deliver_diagnostic(diag_context *context, diag_record *record) {
     expanded_location where = expand_location(record->location);
     notice_to_stream(stderr, "%s:%d: confused by earlier errors, bailing out\n",
                      where.file ? where.file : progname, where.line);
-    exit(4);
+    end_run(context, 4);
   }
 
   context->kind_count[record->kind]++;
@@ -183,7 +191,7 @@ void diagnostic_action_after_output(diag_context *context, diag_kind kind) {
   case KIND_FATAL:
     diag_context_finish(context);
     notice_to_stream(stderr, "compilation terminated.\n");
-    exit(1);
+    end_run(context, 1);
   case KIND_ICE:
   case KIND_ICE_NOBT: {
     int frames = kind == KIND_ICE ? print_backtrace() : 0;
@@ -195,7 +203,7 @@ void diagnostic_action_after_output(diag_context *context, diag_kind kind) {
     if (frames > 0)
       notice_to_stream(stderr, "Please include the complete backtrace with any bug report.\n");
     notice_to_stream(stderr, "See %s for instructions.\n", QUARN_BUGURL);
-    exit(4);
+    end_run(context, 4);
   }
   default:
     quarn_unreachable();

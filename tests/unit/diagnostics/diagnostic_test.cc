@@ -207,6 +207,31 @@ TEST(DiagnosticEndings, FatalError) {
   EXPECT_EQ(child.err, "quarn++: fatal error: no input files\ncompilation terminated.\n");
 }
 
+void report_from_exit_handler() { error_current("cannot remove %qs", "t.o"); }
+
+TEST(DiagnosticEndings, ExitHandlersMayStillReport) {
+  struct {
+    std::function<void()> end;
+    int status;
+    std::string ending;
+  } const cases[] = {
+      {[] { fatal_error(UNKNOWN_LOCATION, "gone"); }, 1,
+       "quarn++: fatal error: gone\ncompilation terminated.\n"},
+      {[] { internal_error_no_backtrace("ice"); }, 4,
+       "quarn++: internal compiler error: ice\n" + SUBMIT_PLAIN + SEE_URL},
+  };
+  for (const auto &c : cases) {
+    child_result child = run_in_child([&] {
+      reset_global_context();
+      atexit(report_from_exit_handler);
+      c.end();
+    });
+    EXPECT_TRUE(child.exited);
+    EXPECT_EQ(child.status, c.status);
+    EXPECT_EQ(child.err, c.ending + "quarn++: error: cannot remove 't.o'\n");
+  }
+}
+
 TEST(DiagnosticEndings, InternalErrorWithoutBacktrace) {
   struct {
     bool report_bug;
