@@ -51,7 +51,15 @@ void walk_backtrace(int skip, backtrace_step_callback step, backtrace_error_call
       break;
     capacity *= 2;
   }
-  for (int i = 1 + skip; i < count; ++i) {
+  // The walk starts at the caller's frame: what lies before it (this function,
+  // and any wrapper a sanitizer put around backtrace) is the walker's own.
+  void *caller = __builtin_return_address(0);
+  int first = 0;
+  while (first < count && frames[first] != caller)
+    ++first;
+  if (first == count)
+    first = 1;
+  for (int i = first + skip; i < count; ++i) {
     uintptr_t pc = reinterpret_cast<uintptr_t>(frames[i]);
     // A return address may lie past the end of a function that ends in a
     // call which does not return; the call itself is one byte earlier.
