@@ -83,8 +83,12 @@ struct enum_def {
 std::string catalogue_name;
 int failures = 0;
 
+// line 0: the catalogue as a whole.
 void fail_at(int line, const std::string &message) {
-  fprintf(stderr, "%s:%d: %s\n", catalogue_name.c_str(), line, message.c_str());
+  if (line)
+    fprintf(stderr, "%s:%d: %s\n", catalogue_name.c_str(), line, message.c_str());
+  else
+    fprintf(stderr, "%s: %s\n", catalogue_name.c_str(), message.c_str());
   failures++;
 }
 

@@ -132,16 +132,18 @@ struct deferred_option_list {
   size_t capacity;
 };
 
-// Debug formats (debug_formats bits) and their names for messages.
+// Debug formats (debug_formats bits); a format's name in messages is
+// debug_format_names[index of its bit].
 enum : uint32_t {
   DEBUG_FORMAT_NONE = 0,
-  DEBUG_FORMAT_STABS = 1u << 0,
-  DEBUG_FORMAT_DWARF2 = 1u << 1,
-  DEBUG_FORMAT_XCOFF = 1u << 2,
-  DEBUG_FORMAT_VMS = 1u << 3,
-  DEBUG_FORMAT_CTF = 1u << 4,
-  DEBUG_FORMAT_BTF = 1u << 5,
+  DEBUG_FORMAT_STABS = 1u << 1,
+  DEBUG_FORMAT_DWARF2 = 1u << 2,
+  DEBUG_FORMAT_XCOFF = 1u << 3,
+  DEBUG_FORMAT_VMS = 1u << 4,
+  DEBUG_FORMAT_CTF = 1u << 5,
+  DEBUG_FORMAT_BTF = 1u << 6,
 };
+extern const char *const debug_format_names[7];
 
 // The value of every option: named fields for what the driver reads, one
 // 8-byte slot per row for every other option that stores a value. The record
@@ -278,6 +280,22 @@ struct option_handlers {
   option_handler_entry handlers[3];
 };
 
+// Spellings tried when a word is not found as it stands ("--optimize=2" is
+// "-O2", "-fno-foo" is "-ffoo" negated), in this order.
+struct option_rewrite {
+  const char *word_prefix;
+  const char *second_word_prefix; // none, or the option spans the next word too
+  const char *new_prefix;
+  bool more_needed; // at least one character must follow word_prefix
+  bool negated;
+};
+constexpr size_t option_rewrite_count = 18;
+extern const option_rewrite option_rewrites[option_rewrite_count];
+
+// A "remapping prefix" row ("-gno-"): undocumented, joined, of no language
+// or class; words it matches are rewritten rather than taken as options.
+bool option_is_remapping_prefix(size_t row);
+
 // Decoding.
 void decode_argv_options(unsigned argc, const char *const *argv, unsigned lang_mask,
                          decoded_option **decoded_options, unsigned *decoded_options_count);
@@ -316,6 +334,8 @@ struct jobserver_info {
   bool is_active;
   // "MAKEFLAGS=..." with the --jobserver-auth= word cut out, or "".
   const char *replacement;
+  // The named pipe of a "fifo:" jobserver, or none.
+  const char *pipe_path;
 };
 jobserver_info jobserver_probe();
 
