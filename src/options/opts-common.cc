@@ -288,6 +288,8 @@ static bool decode_enum_set(const option_row &row, const char *arg, unsigned lan
 }
 
 static const char *join_words(const char *const *words, size_t count) {
+  if (count == 1 && *words[0])
+    return words[0];
   std::string text;
   for (size_t i = 0; i < count; i++) {
     if (i)
@@ -377,10 +379,10 @@ unsigned decode_cmdline_option(const char *const *argv, unsigned lang_mask,
       rest = argv[1] + second_length;
     } else if (rewrite.more_needed && *rest == 0)
       continue;
-    const char *candidate = pool_concat(rewrite.new_prefix, rest);
-    row = lookup_option(candidate + 1, lang_mask);
+    std::string candidate = std::string(rewrite.new_prefix) + rest;
+    row = lookup_option(candidate.c_str() + 1, lang_mask);
     if (row != SPECIAL_UNKNOWN) {
-      spelled = candidate;
+      spelled = option_pool_strdup(candidate.c_str());
       value = rewrite.negated ? 0 : 1;
       used = rewrite.second_word_prefix ? 2 : 1;
     }
@@ -452,7 +454,7 @@ unsigned decode_cmdline_option(const char *const *argv, unsigned lang_mask,
       errors |= ERR_WRONG_LANG;
     // -Werror=foo is of the language of -Wfoo.
     if (row == OPT_Werror_ && arg && !strchr(arg, ',')) {
-      size_t warning = lookup_option(pool_concat("W", arg), lang_mask);
+      size_t warning = lookup_option(("W" + std::string(arg)).c_str(), lang_mask);
       if (warning != SPECIAL_UNKNOWN && !option_in_mask(warning, lang_mask))
         errors |= ERR_WRONG_LANG;
     }
