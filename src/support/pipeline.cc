@@ -9,6 +9,8 @@
 #include "support/alloc.h"
 #include "support/temp_files.h"
 
+const pipeline_os_ops *pipeline_default_ops = &posix_pipeline_ops;
+
 process_pipeline *pipeline_create(int flags, const char *program_name, const char *temp_base) {
   process_pipeline *pipeline = static_cast<process_pipeline *>(xcalloc(1, sizeof(process_pipeline)));
   pipeline->flags = flags;
@@ -16,7 +18,7 @@ process_pipeline *pipeline_create(int flags, const char *program_name, const cha
   pipeline->temp_base = temp_base;
   pipeline->next_input = 0;
   pipeline->error_pipe = -1;
-  pipeline->ops = &posix_pipeline_ops;
+  pipeline->ops = pipeline_default_ops;
   return pipeline;
 }
 

@@ -51,6 +51,8 @@ struct pipeline_os_ops {
 };
 
 extern const pipeline_os_ops posix_pipeline_ops;
+// The operations new pipelines get; tests put a stand-in here.
+extern const pipeline_os_ops *pipeline_default_ops;
 
 struct process_pipeline {
   int flags;
