@@ -261,6 +261,8 @@ TEST(StoreOptionValue, EveryStorageKind) {
   EXPECT_STREQ(list->items[1].arg, "rtl-all");
   EXPECT_EQ(list->items[0].row, OPT_fdump_);
   EXPECT_EQ(slot(OPT_fdump_, &set)->list, list);
+  free(list->items);
+  free(list);
 
   // No explicitly-set record for generated options.
   store_option_value(&opts, nullptr, OPT_pipe, 1, nullptr, 0, 0);
