@@ -14,6 +14,7 @@
 
 #include "diagnostics/diagnostic.h"
 #include "diagnostics/intl.h"
+#include "options/opts.h"
 #include "support/alloc.h"
 #include "support/execute.h"
 #include "support/response_files.h"
@@ -23,6 +24,7 @@ compiler_driver::compiler_driver() {}
 
 compiler_driver::~compiler_driver() {
   free(link_only_marks);
+  free(decoded_args);
 }
 
 int compiler_driver::run(int argc, char **argv) {
@@ -64,8 +66,10 @@ void compiler_driver::expand_response_files(int *argc, char ***argv) {
     at_file_supplied = true;
 }
 
-void compiler_driver::decode_arguments(int, char **) {
-  // Decoding with the driver option class arrives with the option table.
+void compiler_driver::decode_arguments(int argc, char **argv) {
+  init_options_storage();
+  decode_argv_options(static_cast<unsigned>(argc), argv, CL_DRIVER, &decoded_args,
+                      &decoded_arg_count);
 }
 
 // Raises the soft stack limit to 64 MiB (never past the hard limit), since deep
@@ -126,7 +130,12 @@ void compiler_driver::export_offload_targets() {}
 
 void compiler_driver::report_unknown_switches() {}
 
-bool compiler_driver::answer_completion() { return driver.completion != nullptr; }
+bool compiler_driver::answer_completion() {
+  if (!driver.completion)
+    return false;
+  print_completions(&option_suggester, driver.completion);
+  return true;
+}
 
 bool compiler_driver::answer_queries() { return false; }
 

@@ -1,6 +1,8 @@
 // The driver's run: a fixed sequence of phases, each a named step.
 #pragma once
 
+#include "options/opt-suggestions.h"
+
 struct decoded_option;
 
 class compiler_driver {
@@ -35,6 +37,8 @@ private:
   unsigned char *link_only_marks = nullptr;
   [[maybe_unused]] decoded_option *decoded_args = nullptr;
   [[maybe_unused]] unsigned decoded_arg_count = 0;
+  // Near spellings of unknown options and the --completion= answers.
+  spelling_proposer option_suggester;
 };
 
 // The exit status of the run from the error count and the child failures.
