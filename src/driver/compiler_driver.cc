@@ -2,6 +2,7 @@
 
 #include "quarn-config.h"
 #include "driver/driver_state.h"
+#include "driver/process_command.h"
 
 #include <csignal>
 #include <cstdio>
@@ -116,8 +117,31 @@ void compiler_driver::build_multilib_strings() {
   // The multilib selection text arrives with multilib selection.
 }
 
+// The steps of prepare_specs after the command line; they arrive with the spec
+// language, compilers table and multilib selection.
+static void copy_compilers_table() {}
+static void load_main_spec_files() {}
+static void apply_driver_self_specs() {}
+static void add_spec_prefixes_and_sysroot_suffixes() {}
+static void load_user_spec_files() {}
+static void apply_self_spec_entries() {}
+static void prepare_compare_debug() {}
+static void point_exec_root_at_version_dir() {}
+static void mark_accepted_switches() {}
+static void select_multilib() {}
+
 void compiler_driver::set_up_specs_and_prefixes() {
-  // prepare_specs: the command line, specs and prefixes arrive in later steps.
+  process_command(&decoded_arg_count, &decoded_args);
+  copy_compilers_table();
+  load_main_spec_files();
+  apply_driver_self_specs();
+  add_spec_prefixes_and_sysroot_suffixes();
+  load_user_spec_files();
+  apply_self_spec_entries();
+  prepare_compare_debug();
+  point_exec_root_at_version_dir();
+  mark_accepted_switches();
+  select_multilib();
 }
 
 void compiler_driver::export_as_options() {}
@@ -128,7 +152,20 @@ void compiler_driver::export_cairn() {}
 
 void compiler_driver::export_offload_targets() {}
 
-void compiler_driver::report_unknown_switches() {}
+// Switches no handler and no spec took: each is an error, with the closest
+// known spelling when there is one.
+void compiler_driver::report_unknown_switches() {
+  for (int i = 0; i < driver.switches.count; i++) {
+    const driver_switch &sw = driver.switches.entries[i];
+    if (sw.accepted)
+      continue;
+    if (const char *hint = suggest_option(&option_suggester, sw.name))
+      error_at(UNKNOWN_LOCATION, "unrecognized command-line option %<-%s%>; did you mean %<-%s%>?",
+               sw.name, hint);
+    else
+      error_at(UNKNOWN_LOCATION, "unrecognized command-line option %<-%s%>", sw.name);
+  }
+}
 
 bool compiler_driver::answer_completion() {
   if (!driver.completion)

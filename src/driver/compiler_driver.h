@@ -35,8 +35,8 @@ private:
 
   // One byte per input: 1 when the input goes to the linker unchanged.
   unsigned char *link_only_marks = nullptr;
-  [[maybe_unused]] decoded_option *decoded_args = nullptr;
-  [[maybe_unused]] unsigned decoded_arg_count = 0;
+  decoded_option *decoded_args = nullptr;
+  unsigned decoded_arg_count = 0;
   // Near spellings of unknown options and the --completion= answers.
   spelling_proposer option_suggester;
 };

@@ -127,8 +127,7 @@ struct driver_state {
   const char *completion = nullptr;
   // -E: standard input is accepted for the C and C++ header languages.
   bool preprocess_only = false;
-  // --sysroot=.
-  const char *target_root = nullptr;
+  // --sysroot= was given (the directory itself is the prefix lists' target_root).
   bool target_root_changed = false;
   // Suffix chosen by -fuse-ld= (".kiln", ".ochre", ".lld", ".mold"), or none.
   const char *linker_suffix = nullptr;
