@@ -352,21 +352,22 @@ void generate_canonical_option(size_t row, const char *arg, int64_t value,
    takes a separate argument uses the next word); a separate-only row takes
    the next word. Aliases then stand for their target, with the alias's own
    argument if it has one. */
-unsigned decode_cmdline_option(const char *const *argv, unsigned lang_mask,
-                               decoded_option *decoded) {
-  const char *word = argv[0];
-  const char *spelled = word; // the word as looked up, after any respelling
-  unsigned used = 1;
-  int64_t value = 1;
-  int errors = 0;
-  const char *arg = nullptr;
-  const char *warn_message = nullptr;
-  bool separate_arg = false;
-  uint64_t mask = 0;
+// One option being decoded: its words and how far the reading has got.
+struct option_reading {
+  const char *const *argv;
+  unsigned lang_mask;
+  const char *spelled; // the word as looked up, after any respelling
+  unsigned used;       // words taken so far
+  bool separate_arg;   // the argument is a word of its own
+};
 
-  size_t row = lookup_option(word + 1, lang_mask);
-  for (size_t r = 0; row == SPECIAL_UNKNOWN && r < option_rewrite_count; r++) {
-    const option_rewrite &rewrite = option_rewrites[r];
+// The row of the word as it stands or, failing that, respelled with the first
+// rewrite that yields one; *value becomes 0 for a negating respelling.
+static size_t find_row(option_reading *r, int64_t *value) {
+  const char *word = r->argv[0];
+  size_t row = lookup_option(word + 1, r->lang_mask);
+  for (size_t i = 0; row == SPECIAL_UNKNOWN && i < option_rewrite_count; i++) {
+    const option_rewrite &rewrite = option_rewrites[i];
     size_t prefix_length = strlen(rewrite.word_prefix);
     if (strncmp(word, rewrite.word_prefix, prefix_length) != 0)
       continue;
@@ -374,140 +375,159 @@ unsigned decode_cmdline_option(const char *const *argv, unsigned lang_mask,
     if (rewrite.second_word_prefix) {
       // The option is this exact word and the next one.
       size_t second_length = strlen(rewrite.second_word_prefix);
-      if (*rest || !argv[1] || strncmp(argv[1], rewrite.second_word_prefix, second_length) != 0)
+      if (*rest || !r->argv[1] ||
+          strncmp(r->argv[1], rewrite.second_word_prefix, second_length) != 0)
         continue;
-      rest = argv[1] + second_length;
+      rest = r->argv[1] + second_length;
     } else if (rewrite.more_needed && *rest == 0)
       continue;
     std::string candidate = std::string(rewrite.new_prefix) + rest;
-    row = lookup_option(candidate.c_str() + 1, lang_mask);
+    row = lookup_option(candidate.c_str() + 1, r->lang_mask);
     if (row != SPECIAL_UNKNOWN) {
-      spelled = option_pool_strdup(candidate.c_str());
-      value = rewrite.negated ? 0 : 1;
-      used = rewrite.second_word_prefix ? 2 : 1;
+      r->spelled = option_pool_strdup(candidate.c_str());
+      *value = rewrite.negated ? 0 : 1;
+      r->used = rewrite.second_word_prefix ? 2 : 1;
     }
   }
+  return row;
+}
 
-  if (row == SPECIAL_UNKNOWN || (value == 0 && (option_rows[row].attributes &
-                                                ATTR_REJECT_NEGATIVE))) {
-    errors = row == SPECIAL_UNKNOWN ? 0 : ERR_NEGATIVE;
-    row = SPECIAL_UNKNOWN;
-    arg = word;
-    value = 1;
-    goto done;
+// The rest of a joined word, or the next word.
+static void take_argument(option_reading *r, const option_row &option, decoded_option *d) {
+  bool separate = (option.flags & CL_SEPARATE) &&
+                  !((option.attributes & ATTR_NO_DRIVER_ARG) && (r->lang_mask & CL_DRIVER));
+  const char *arg = nullptr;
+  if (option.flags & CL_JOINED) {
+    arg = r->spelled + 1 + option.text_length;
+    if (*arg == 0 && !(option.attributes & ATTR_EMPTY_ARG_OK))
+      arg = nullptr;
+  }
+  if (!arg && separate && r->argv[r->used]) {
+    arg = r->argv[r->used++];
+    r->separate_arg = true;
+  }
+  if (!arg && ((option.flags & CL_JOINED) || separate))
+    d->errors |= ERR_MISSING_ARG;
+  d->arg = arg;
+}
+
+// An alias stands for its target, with the alias's own argument if it has
+// one; false when the target is a retired or ignored option.
+static bool follow_alias(const option_reading &r, decoded_option *d) {
+  const option_row &option = option_rows[d->row];
+  if (option.alias_target == OPTION_ROW_COUNT ||
+      ((option.attributes & ATTR_SEPARATE_ALIAS) && !r.separate_arg))
+    return true;
+  if (option.alias_target == SPECIAL_IGNORE || option.alias_target == SPECIAL_WARN_REMOVED) {
+    d->row = option.alias_target;
+    d->arg = nullptr;
+    return false;
+  }
+  if (option.neg_alias_arg) {
+    d->arg = d->value ? option.alias_arg : option.neg_alias_arg;
+    d->value = 1;
+  } else if (option.alias_arg)
+    d->arg = option.alias_arg;
+  if (option.attributes & ATTR_NEGATIVE_ALIAS)
+    d->value = !d->value;
+
+  d->row = option.alias_target;
+  const option_row &target = option_rows[d->row];
+  quarn_assert(target.alias_target == OPTION_ROW_COUNT);
+  if (target.warn_message)
+    d->warn_message = target.warn_message;
+  if (target.attributes & ATTR_DISABLED)
+    d->errors |= ERR_DISABLED;
+  if (!d->arg && (target.flags & (CL_JOINED | CL_SEPARATE)) &&
+      (target.attributes & ATTR_EMPTY_ARG_OK))
+    d->arg = "";
+  return true;
+}
+
+// The language of the row, then the argument: case, integer, enumerated value.
+static void check_argument(const option_reading &r, decoded_option *d) {
+  const option_row &option = option_rows[d->row];
+  if (!option_in_mask(d->row, r.lang_mask))
+    d->errors |= ERR_WRONG_LANG;
+  // -Werror=foo is of the language of -Wfoo.
+  if (d->row == OPT_Werror_ && d->arg && !strchr(d->arg, ',')) {
+    size_t warning = lookup_option(("W" + std::string(d->arg)).c_str(), r.lang_mask);
+    if (warning != SPECIAL_UNKNOWN && !option_in_mask(warning, r.lang_mask))
+      d->errors |= ERR_WRONG_LANG;
+  }
+  if (!d->arg)
+    return;
+
+  if (option.attributes & ATTR_TOLOWER) {
+    char *lower = const_cast<char *>(option_pool_strdup(d->arg));
+    for (char *p = lower; *p; p++)
+      if (*p >= 'A' && *p <= 'Z')
+        *p = static_cast<char>(*p + 32);
+    d->arg = lower;
   }
 
-  {
-    const option_row *option = &option_rows[row];
-    if (option->var_type == VAR_SIZE)
-      value = 0;
-    warn_message = option->warn_message;
-    if (option->attributes & ATTR_DISABLED)
-      errors |= ERR_DISABLED;
-
-    bool separate = (option->flags & CL_SEPARATE) &&
-                    !((option->attributes & ATTR_NO_DRIVER_ARG) && (lang_mask & CL_DRIVER));
-    if (option->flags & CL_JOINED) {
-      arg = spelled + 1 + option->text_length;
-      if (*arg == 0 && !(option->attributes & ATTR_EMPTY_ARG_OK)) {
-        arg = nullptr;
-        if (separate && argv[used]) {
-          arg = argv[used++];
-          separate_arg = true;
-        }
-      }
-    } else if (separate && argv[used]) {
-      arg = argv[used++];
-      separate_arg = true;
-    }
-    if (!arg && ((option->flags & CL_JOINED) || separate))
-      errors |= ERR_MISSING_ARG;
-
-    if (option->alias_target != OPTION_ROW_COUNT &&
-        (!(option->attributes & ATTR_SEPARATE_ALIAS) || separate_arg)) {
-      size_t target = option->alias_target;
-      if (target == SPECIAL_IGNORE || target == SPECIAL_WARN_REMOVED) {
-        row = target;
-        arg = nullptr;
-        goto done;
-      }
-      if (option->neg_alias_arg) {
-        arg = value ? option->alias_arg : option->neg_alias_arg;
-        value = 1;
-      } else if (option->alias_arg)
-        arg = option->alias_arg;
-      if (option->attributes & ATTR_NEGATIVE_ALIAS)
-        value = !value;
-      row = target;
-      option = &option_rows[row];
-      quarn_assert(option->alias_target == OPTION_ROW_COUNT);
-      if (option->warn_message)
-        warn_message = option->warn_message;
-      if (option->attributes & ATTR_DISABLED)
-        errors |= ERR_DISABLED;
-      if (!arg && (option->flags & (CL_JOINED | CL_SEPARATE)) &&
-          (option->attributes & ATTR_EMPTY_ARG_OK))
-        arg = "";
-    }
-
-    if (!option_in_mask(row, lang_mask))
-      errors |= ERR_WRONG_LANG;
-    // -Werror=foo is of the language of -Wfoo.
-    if (row == OPT_Werror_ && arg && !strchr(arg, ',')) {
-      size_t warning = lookup_option(("W" + std::string(arg)).c_str(), lang_mask);
-      if (warning != SPECIAL_UNKNOWN && !option_in_mask(warning, lang_mask))
-        errors |= ERR_WRONG_LANG;
-    }
-
-    if (arg && (option->attributes & ATTR_TOLOWER)) {
-      char *lower = const_cast<char *>(option_pool_strdup(arg));
-      for (char *p = lower; *p; p++)
-        if (*p >= 'A' && *p <= 'Z')
-          *p = static_cast<char>(*p + 32);
-      arg = lower;
-    }
-
-    if (arg && (option->attributes & (ATTR_UINTEGER | ATTR_INT64))) {
-      int err = 0;
-      value = *arg ? static_cast<int64_t>(parse_number_argument(
-                         arg, &err, option->attributes & ATTR_BYTE_SIZE))
-                   : 0;
-      if (err)
-        errors |= ERR_UINT_ARG;
-      else if (option->range_max != -1 && (value < option->range_min || value > option->range_max))
-        errors |= ERR_INT_RANGE_ARG;
-    }
-
-    if (arg && option->var_type == VAR_ENUM) {
-      const enum_table &table = enum_tables[option->var_enum];
-      if (option->var_value == 0) {
-        const enum_value *found = find_enum_value(table, arg, strlen(arg), lang_mask);
-        if (found) {
-          value = found->value;
-          arg = canonical_enum_text(table, found->value, lang_mask);
-        } else
-          errors |= ERR_ENUM_ARG;
-      } else if (!decode_enum_set(*option, arg, lang_mask, &value, &mask))
-        errors |= ERR_ENUM_SET_ARG;
-    }
+  if (option.attributes & (ATTR_UINTEGER | ATTR_INT64)) {
+    int err = 0;
+    d->value = *d->arg ? static_cast<int64_t>(parse_number_argument(
+                             d->arg, &err, option.attributes & ATTR_BYTE_SIZE))
+                       : 0;
+    if (err)
+      d->errors |= ERR_UINT_ARG;
+    else if (option.range_max != -1 &&
+             (d->value < option.range_min || d->value > option.range_max))
+      d->errors |= ERR_INT_RANGE_ARG;
   }
 
-done:
-  decoded->row = row;
-  decoded->warn_message = warn_message;
-  decoded->arg = arg;
-  decoded->value = value;
-  decoded->mask = mask;
-  decoded->errors = errors;
-  decoded->given_text = join_words(argv, used);
-  if (row < option_row_count)
-    generate_canonical_option(row, arg, value, decoded);
+  if (option.var_type == VAR_ENUM) {
+    const enum_table &table = enum_tables[option.var_enum];
+    if (option.var_value != 0) {
+      if (!decode_enum_set(option, d->arg, r.lang_mask, &d->value, &d->mask))
+        d->errors |= ERR_ENUM_SET_ARG;
+    } else if (const enum_value *found =
+                   find_enum_value(table, d->arg, strlen(d->arg), r.lang_mask)) {
+      d->value = found->value;
+      d->arg = canonical_enum_text(table, found->value, r.lang_mask);
+    } else
+      d->errors |= ERR_ENUM_ARG;
+  }
+}
+
+unsigned decode_cmdline_option(const char *const *argv, unsigned lang_mask,
+                               decoded_option *decoded) {
+  option_reading r{argv, lang_mask, argv[0], 1, false};
+  decoded_option &d = *decoded;
+  d = decoded_option{};
+  d.value = 1;
+  d.row = find_row(&r, &d.value);
+
+  if (d.row == SPECIAL_UNKNOWN ||
+      (d.value == 0 && (option_rows[d.row].attributes & ATTR_REJECT_NEGATIVE))) {
+    // Unknown words, and "no-" spellings of rows without a negative form.
+    d.errors = d.row == SPECIAL_UNKNOWN ? 0 : ERR_NEGATIVE;
+    d.row = SPECIAL_UNKNOWN;
+    d.arg = argv[0];
+    d.value = 1;
+  } else {
+    const option_row &option = option_rows[d.row];
+    if (option.var_type == VAR_SIZE)
+      d.value = 0;
+    d.warn_message = option.warn_message;
+    if (option.attributes & ATTR_DISABLED)
+      d.errors |= ERR_DISABLED;
+    take_argument(&r, option, &d);
+    if (follow_alias(r, &d))
+      check_argument(r, &d);
+  }
+
+  d.given_text = join_words(argv, r.used);
+  if (d.row < option_row_count)
+    generate_canonical_option(d.row, d.arg, d.value, &d);
   else {
     for (size_t i = 0; i < 4; i++)
-      decoded->canonical_words[i] = i < used ? argv[i] : nullptr;
-    decoded->canonical_word_count = used;
+      d.canonical_words[i] = i < r.used ? argv[i] : nullptr;
+    d.canonical_word_count = r.used;
   }
-  return used;
+  return r.used;
 }
 
 void make_input_file_option(const char *word, decoded_option *decoded) {
