@@ -626,8 +626,9 @@ void decode_argv_options(unsigned argc, const char *const *argv, unsigned lang_m
     return &options[n++];
   };
 
+  // A program started with an empty argument vector still gets its entry 0.
   decoded_option *program = next_slot();
-  make_input_file_option(argv[0], program);
+  make_input_file_option(argc > 0 && argv[0] ? argv[0] : "", program);
   program->row = SPECIAL_PROGRAM_NAME;
 
   for (unsigned i = 1; i < argc;) {

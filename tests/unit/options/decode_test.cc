@@ -248,6 +248,17 @@ TEST(DecodeArgvOptions, ProgramNameInputsAndOptions) {
   EXPECT_STREQ(line[4].arg, "a.o");
 }
 
+TEST(DecodeArgvOptions, EmptyArgumentVector) {
+  const char *argv[] = {nullptr};
+  decoded_option *decoded;
+  unsigned count;
+  decode_argv_options(0, argv, CL_DRIVER, &decoded, &count);
+  ASSERT_EQ(count, 1u);
+  EXPECT_EQ(decoded[0].row, SPECIAL_PROGRAM_NAME);
+  EXPECT_STREQ(decoded[0].arg, "");
+  free(decoded);
+}
+
 TEST(DecodeArgvOptions, ParamWithASpace) {
   auto line = decode_line({"--param", "max-unroll-times=4", "x.c"}, CXX);
   ASSERT_EQ(line.size(), 3u);
