@@ -203,6 +203,8 @@ struct options_record {
   int d_lines = 0;
   int target_flags = 0; // -mbig-endian, -mlittle-endian, -mgeneral-regs-only, -mstrict-align
 
+  // Every other row that stores a value has a slot of its own here, reached
+  // through option_field(OPT_..., record).
   union option_slot {
     int64_t i64;
     int i32;
