@@ -1,5 +1,7 @@
 #include "driver/process_command.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -129,22 +131,33 @@ static void read_options(const decoded_option *decoded, unsigned count) {
 
 // Compiling into one of the inputs would destroy it. Names that cannot be
 // resolved (an output not made yet) match nothing.
+static bool same_canonical_path(const char *name, const char *canonical) {
+  char *resolved = realpath(name, nullptr);
+  bool same = resolved && strcmp(resolved, canonical) == 0;
+  free(resolved);
+  return same;
+}
+
 static void check_output_name() {
   const char *output = driver.output_name;
-  if (output && is_real_file_name(output)) {
-    char *canonical_output = realpath(output, nullptr);
-    for (int i = 0; canonical_output && i < driver.inputs.count; i++) {
-      const input_entry &input = driver.inputs.entries[i];
-      if (input.language && input.language[0] == '*')
-        continue;
-      char *canonical_input = realpath(input.name, nullptr);
-      bool same = canonical_input && strcmp(canonical_input, canonical_output) == 0;
-      free(canonical_input);
-      if (same)
-        fatal_error(UNKNOWN_LOCATION, "input file %qs is the same as output file", input.name);
-    }
-    free(canonical_output);
+  struct stat output_stat;
+  char *canonical_output = nullptr;
+  if (output && is_real_file_name(output) && stat(output, &output_stat) == 0)
+    canonical_output = realpath(output, nullptr);
+  for (int i = 0; canonical_output && i < driver.inputs.count; i++) {
+    const input_entry &input = driver.inputs.entries[i];
+    if (input.language && input.language[0] == '*')
+      continue;
+    // Equal canonical paths name one file, so a different file needs no
+    // resolving: one stat per input instead of a walk of every link.
+    struct stat input_stat;
+    if (stat(input.name, &input_stat) != 0 || input_stat.st_ino != output_stat.st_ino ||
+        input_stat.st_dev != output_stat.st_dev)
+      continue;
+    if (same_canonical_path(input.name, canonical_output))
+      fatal_error(UNKNOWN_LOCATION, "input file %qs is the same as output file", input.name);
   }
+  free(canonical_output);
   if (output && !output[0])
     fatal_error(UNKNOWN_LOCATION, "output filename may not be empty");
 }
