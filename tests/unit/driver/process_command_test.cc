@@ -402,6 +402,17 @@ TEST(process_command, driver_option_rows) {
       {{"-v"}, "verbose", "1", {"-v"}},
       {{"--completion=-fno-"}, "completion", "-fno-", {"--completion=-fno- (accepted)"}},
       {{"-time=" + scratch.path() + "/times"}, "time_file", "open", {}},
+      {{"-wrapper", "gdb,--args"}, "wrapper", "gdb,--args", {}},
+      {{"-time"}, "report_times", "1", {}},
+      {{"-freport-bug"}, "report_bug", "1", {"-freport-bug"}},
+      {{"--help"}, "exec_print_help", "1", {"--help"}},
+      {{"--help=common"}, "subprocess_help", "2", {"--help=common"}},
+      {{"-pass-exit-codes"}, "pass_exit_codes", "1", {}},
+      {{"-E"}, "preprocess_only", "1", {"-E"}},
+      {{"-fwpa"}, "wpa_mode", "", {"-fwpa"}},
+      {{"-fcompare-debug-second"}, "compare_debug_second", "1", {"-fcompare-debug-second"}},
+      {{"-save-temps"}, "save_temps_mode", "2", {"-save-temps (accepted)"}},
+      {{"-pipe"}, "use_pipes", "1", {"-pipe (accepted)"}},
       {{"-dumpdir", "d/", "-dumpbase", "b"}, "dump_dir", "d/", {"-dumpdir d/", "-dumpbase b"}},
   };
   for (const auto &c : cases) {
