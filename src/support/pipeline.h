@@ -54,6 +54,11 @@ extern const pipeline_os_ops posix_pipeline_ops;
 // The operations new pipelines get; tests put a stand-in here.
 extern const pipeline_os_ops *pipeline_default_ops;
 
+// How the POSIX spawn makes a child (none: vfork) and waits between failed
+// tries; tests put stand-ins here.
+extern pid_t (*pipeline_fork_hook)();
+extern unsigned int (*pipeline_sleep)(unsigned int seconds);
+
 struct process_pipeline {
   int flags;
   const char *program_name;  // not owned; named in the child's exec-failure text

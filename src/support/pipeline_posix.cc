@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+pid_t (*pipeline_fork_hook)() = nullptr;
+unsigned int (*pipeline_sleep)(unsigned int seconds) = sleep;
+
 static int posix_open_read(process_pipeline *, const char *name) { return open(name, O_RDONLY); }
 
 static int posix_open_write(process_pipeline *, const char *name, bool append) {
@@ -92,10 +95,10 @@ static pid_t posix_spawn_child(process_pipeline *pipeline, int flags, const char
   pid_t pid = -1;
   unsigned int pause = 1;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    pid = vfork();
+    pid = pipeline_fork_hook ? pipeline_fork_hook() : vfork();
     if (pid >= 0)
       break;
-    sleep(pause);
+    pipeline_sleep(pause);
     pause *= 2;
   }
   if (pid < 0) {
