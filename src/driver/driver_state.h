@@ -139,8 +139,9 @@ struct driver_state {
 
 extern driver_state driver;
 
-// Forgets the whole state of the run (for tests that run several command
-// lines in one process).
+// Forgets the driver core's tables, names and flags, for tests that build
+// them more than once in one process. The prefix lists and the options record
+// belong to their own layers and are not touched.
 void driver_state_reset();
 
 // Appends one switch; `text` is the option with its leading '-'.
