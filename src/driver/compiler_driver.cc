@@ -97,6 +97,8 @@ void compiler_driver::initialize_process() {
 #endif
   init_translation();
   diag_context_init(global_dc);
+  diagnostic_color_init(global_dc, -1);
+  diagnostic_urls_init(global_dc, -1);
 
   if (atexit(remove_temp_files) != 0)
     fatal_error(UNKNOWN_LOCATION, "atexit failed");
