@@ -14,7 +14,9 @@ multilib_dirs selected_multilib;
 const char *version_dir_suffix = TARGET_VERSION_DIR;
 const char *target_dir_suffix = QUARN_TARGET "/";
 
-static bool is_selected(const char *dir) { return dir && strcmp(dir, ".") != 0; }
+static bool is_selected(const char *dir) {
+  return dir && strcmp(dir, ".") != 0;
+}
 
 // The subdirectories one walk adds to each prefix; the second pass drops the
 // multilib ones again.
@@ -137,7 +139,8 @@ char *find_in_prefixes(const search_path_list *list, const char *name, int mode,
   if (name[0] == '/')
     return access(name, mode) == 0 ? xstrdup(name) : nullptr;
   file_query query = {name, strlen(name), mode};
-  return static_cast<char *>(walk_prefixes(list, with_multilib, query.name_length, accept_file, &query));
+  return static_cast<char *>(
+      walk_prefixes(list, with_multilib, query.name_length, accept_file, &query));
 }
 
 // The system's own assembler and linker win over any along the prefixes.

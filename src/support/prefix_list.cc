@@ -6,8 +6,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "quarn-config.h"
 #include "diagnostics/diagnostic.h"
+#include "quarn-config.h"
 #include "support/alloc.h"
 
 search_path_list program_prefixes = {.label = "exec"};
@@ -70,9 +70,13 @@ void insert_rooted_prefix(search_path_list *list, const char *prefix, const char
 }
 
 // Length of the leading "@KEY" or "$NAME" name, up to the first '/'.
-static size_t name_length(const char *text) { return strcspn(text + 1, "/"); }
+static size_t name_length(const char *text) {
+  return strcspn(text + 1, "/");
+}
 
-static const char *root_fallback() { return install_root ? install_root : QUARN_PREFIX; }
+static const char *root_fallback() {
+  return install_root ? install_root : QUARN_PREFIX;
+}
 
 char *expand_root_key(char *text) {
   // Names already expanded: a value that leads back to one of them would
@@ -173,4 +177,6 @@ char *translate_prefix(const char *path, const char *component_key) {
   return text;
 }
 
-void set_install_root(const char *text, size_t length) { install_root = xstrndup(text, length); }
+void set_install_root(const char *text, size_t length) {
+  install_root = xstrndup(text, length);
+}

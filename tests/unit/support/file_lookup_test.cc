@@ -77,14 +77,13 @@ TEST_F(file_lookup_test, multilib_directory_then_a_plain_second_pass) {
   test_prefix_list list;
   fill(&list, {{"/a/", 0, 0}, {"/d/", 0, 1}, {"/c/", 2, 0}});
   EXPECT_EQ(walk_all(list, true),
-            (std::vector<std::string>{
-                "/a/" + vds + "m/", "/a/m/", "/d/" + vds + "m/", "/d/", "/c/" + vds + "m/",
-                "/c/" + tds + "m/",
-                // second pass: plain suffixes, OS-directory entries skipped
-                "/a/" + vds, "/a/", "/d/" + vds, "/c/" + vds, "/c/" + tds}));
+            (std::vector<std::string>{"/a/" + vds + "m/", "/a/m/", "/d/" + vds + "m/", "/d/",
+                                      "/c/" + vds + "m/", "/c/" + tds + "m/",
+                                      // second pass: plain suffixes, OS-directory entries skipped
+                                      "/a/" + vds, "/a/", "/d/" + vds, "/c/" + vds, "/c/" + tds}));
   // Without the flag the multilib directory plays no part.
-  EXPECT_EQ(walk_all(list, false), (std::vector<std::string>{"/a/" + vds, "/a/", "/d/" + vds,
-                                                             "/d/", "/c/" + vds, "/c/" + tds}));
+  EXPECT_EQ(walk_all(list, false), (std::vector<std::string>{"/a/" + vds, "/a/", "/d/" + vds, "/d/",
+                                                             "/c/" + vds, "/c/" + tds}));
 }
 
 TEST_F(file_lookup_test, os_directory_alone_skips_the_machine_suffixes_second_time) {
@@ -112,7 +111,8 @@ TEST_F(file_lookup_test, dot_directories_count_as_not_selected) {
   selected_multilib.multilib_os_subdir = ".";
   test_prefix_list list;
   fill(&list, {{"/a/", 0, 0}, {"/d/", 0, 1}});
-  EXPECT_EQ(walk_all(list, true), (std::vector<std::string>{"/a/" + vds, "/a/", "/d/" + vds, "/d/"}));
+  EXPECT_EQ(walk_all(list, true),
+            (std::vector<std::string>{"/a/" + vds, "/a/", "/d/" + vds, "/d/"}));
 }
 
 struct stop_at {

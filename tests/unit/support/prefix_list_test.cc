@@ -60,8 +60,8 @@ TEST_F(prefix_list_test, option_prefixes_precede_standard_ones_in_given_order) {
   };
   // COMPILER_PATH-style entries come first, -B ones arrive later and still lead.
   const step steps[] = {
-      {"./", PRIO_STANDARD}, {"x/", PRIO_STANDARD}, {"/b1/", PRIO_OPTION},
-      {"/std/", PRIO_STANDARD}, {"/b2/", PRIO_OPTION}, {"/late/", 7},
+      {"./", PRIO_STANDARD},     {"x/", PRIO_STANDARD}, {"/b1/", PRIO_OPTION},
+      {"/std/", PRIO_STANDARD},  {"/b2/", PRIO_OPTION}, {"/late/", 7},
       {"/std2/", PRIO_STANDARD}, {"/early/", -1},
   };
   test_prefix_list list;
@@ -155,8 +155,8 @@ TEST_F(prefix_list_test, root_keys_expand_through_at_and_dollar_values) {
   for (const row &r : rows) {
     scoped_env q("QUARN_ROOT", r.quarn_root);
     scoped_env s("SHALE_ROOT", r.shale_root);
-    EXPECT_EQ(expanded(r.text), r.want) << r.text << " with QUARN_ROOT="
-                                        << (r.quarn_root ? r.quarn_root : "(unset)");
+    EXPECT_EQ(expanded(r.text), r.want)
+        << r.text << " with QUARN_ROOT=" << (r.quarn_root ? r.quarn_root : "(unset)");
   }
 }
 

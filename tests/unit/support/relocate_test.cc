@@ -60,8 +60,8 @@ TEST(relocate, bare_name_found_along_path) {
   dir.make_dir("decoy/quarn++");             // a directory of that name is no program
   dir.make_file("plain/quarn++", "x", 0644); // nor is a file without execute bits
   dir.make_file("elsewhere/bin/quarn++", "#!/bin/sh\n", 0755);
-  std::string path = dir.path("nothing") + ":" + dir.path("decoy") + ":" + dir.path("plain") +
-                     ":" + bin + "/";
+  std::string path =
+      dir.path("nothing") + ":" + dir.path("decoy") + ":" + dir.path("plain") + ":" + bin + "/";
   scoped_env env("PATH", path.c_str());
   EXPECT_EQ(relocated("quarn++", bin_dir, lib_dir, false), bin + "/../lib/quarn/");
   EXPECT_EQ(relocated("quarn++", bin_dir, lib_dir, true), bin + "/../lib/quarn/");

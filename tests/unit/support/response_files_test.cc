@@ -108,9 +108,9 @@ TEST(response_write, escapes_every_special_character) {
 }
 
 TEST(response_write, round_trip_of_awkward_arguments) {
-  const words args = {"plain",  "with space", "",        "'single'", "\"double\"", "back\\slash",
-                      "\\",     "trail\\",    "new\nline", "tab\there", " lead",     "@notafile",
-                      "$HOME",  "a'b\"c\\d e", "\r\v\f",   "ünïcode"};
+  const words args = {"plain", "with space",  "",          "'single'",  "\"double\"", "back\\slash",
+                      "\\",    "trail\\",     "new\nline", "tab\there", " lead",      "@notafile",
+                      "$HOME", "a'b\"c\\d e", "\r\v\f",    "ünïcode"};
   EXPECT_EQ(split(written(args).c_str()), args);
 }
 
