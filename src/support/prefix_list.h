@@ -30,7 +30,8 @@ struct search_path_list {
   // Greatest length of a stored prefix; walks size their buffer from it.
   int longest_prefix = 0;
   const char *label = nullptr;
-  // Last entry of each known priority, so that insertion never walks the list.
+  // Last entry of each known priority, so that insertion never walks the list
+  // (lists grow only through insert_prefix).
   search_path_entry *last_of_priority[PRIO_COUNT] = {};
 };
 
