@@ -20,6 +20,10 @@ env = {
     "HOME": os.environ.get("HOME", "/tmp"),
     "TMPDIR": os.environ.get("TMPDIR", "/tmp"),
 }
+# Sanitizer settings of the asan preset reach the programs under test.
+for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+    if name in os.environ:
+        env[name] = os.environ[name]
 config.environment = env
 
 stage = config.quarn_stage
