@@ -16,14 +16,6 @@
 #include "support/execute.h"
 #include "support/prefix_list.h"
 
-static char *concat(const char *a, const char *b) {
-  size_t la = strlen(a), lb = strlen(b);
-  char *text = static_cast<char *>(xmalloc(la + lb + 1));
-  memcpy(text, a, la);
-  memcpy(text + la, b, lb + 1);
-  return text;
-}
-
 // Calls push with each ','-separated piece of text, empty pieces included.
 static void for_each_piece(const char *text, void (*push)(const char *, int)) {
   for (const char *start = text;;) {

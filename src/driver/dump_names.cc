@@ -22,16 +22,6 @@ static const char *last_suffix(const char *name) {
   return dot && dot != name ? dot : nullptr;
 }
 
-static char *concat3(const char *a, const char *b, const char *c) {
-  size_t la = a ? strlen(a) : 0, lb = strlen(b), lc = strlen(c);
-  char *text = static_cast<char *>(xmalloc(la + lb + lc + 1));
-  if (la)
-    memcpy(text, a, la);
-  memcpy(text + la, b, lb);
-  memcpy(text + la + lb, c, lc + 1);
-  return text;
-}
-
 static void replace(char **field, char *value) {
   free(*field);
   *field = value;
@@ -40,7 +30,7 @@ static void replace(char **field, char *value) {
 // Appends `base` and "-" to the dump directory: outputs are then named
 // "<dir><base>-<input base>...".
 static void fold_into_dump_dir(const char *base) {
-  replace(&driver.dump_dir, concat3(driver.dump_dir, base, "-"));
+  replace(&driver.dump_dir, concat(driver.dump_dir, base, "-"));
   driver.dump_dir_dash_added = true;
 }
 
@@ -148,7 +138,7 @@ void derive_dump_names() {
 
 void finish_dump_names_for_link() {
   if (driver.out_base && driver.out_base[0]) {
-    replace(&driver.dump_dir, concat3(driver.dump_dir, driver.out_base, "."));
+    replace(&driver.dump_dir, concat(driver.dump_dir, driver.out_base, "."));
     driver.dump_dir_length += strlen(driver.out_base) + 1;
     driver.dump_dir_dash_added = true;
   } else if (driver.dump_dir_dash_added) {

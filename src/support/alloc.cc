@@ -65,6 +65,24 @@ char *xstrndup(const char *text, size_t length) {
   return copy;
 }
 
+char *concat(const char *a, const char *b) { return concat(a, b, nullptr); }
+
+char *concat(const char *a, const char *b, const char *c) {
+  const char *pieces[] = {a, b, c};
+  size_t lengths[3], total = 0;
+  for (int i = 0; i < 3; i++)
+    total += lengths[i] = pieces[i] ? strlen(pieces[i]) : 0;
+  char *text = static_cast<char *>(xmalloc(total + 1));
+  char *end = text;
+  for (int i = 0; i < 3; i++) {
+    if (lengths[i])
+      memcpy(end, pieces[i], lengths[i]);
+    end += lengths[i];
+  }
+  *end = '\0';
+  return text;
+}
+
 // The global allocation functions route through the same failure report, so a
 // container growing out of memory ends the program the same way as xmalloc.
 void *operator new(size_t size) { return xmalloc(size); }

@@ -14,3 +14,7 @@ void *xcalloc(size_t count, size_t size);
 void *xrealloc(void *ptr, size_t size);
 char *xstrdup(const char *text);
 char *xstrndup(const char *text, size_t length);
+
+// A fresh copy of the pieces one after another; a null piece counts as empty.
+char *concat(const char *a, const char *b);
+char *concat(const char *a, const char *b, const char *c);

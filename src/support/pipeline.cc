@@ -22,14 +22,6 @@ process_pipeline *pipeline_create(int flags, const char *program_name, const cha
   return pipeline;
 }
 
-static char *concat(const char *a, const char *b) {
-  size_t a_length = strlen(a), b_length = strlen(b);
-  char *result = static_cast<char *>(xmalloc(a_length + b_length + 1));
-  memcpy(result, a, a_length);
-  memcpy(result + a_length, b, b_length + 1);
-  return result;
-}
-
 static bool ends_with(const char *text, const char *tail) {
   size_t text_length = strlen(text), tail_length = strlen(tail);
   return text_length >= tail_length && strcmp(text + text_length - tail_length, tail) == 0;

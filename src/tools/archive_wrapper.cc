@@ -78,14 +78,6 @@ static void prefixes_from_env(const char *variable, plain_prefix_list *list) {
     prefixes_from_text(value, list);
 }
 
-static char *concat(const char *a, const char *b) {
-  size_t a_length = strlen(a), b_length = strlen(b);
-  char *result = static_cast<char *>(xmalloc(a_length + b_length + 1));
-  memcpy(result, a, a_length);
-  memcpy(result + a_length, b, b_length + 1);
-  return result;
-}
-
 static char *find_file_in(const plain_prefix_list *list, const char *name, int mode) {
   if (name[0] == '/')
     return access(name, mode) == 0 ? xstrdup(name) : nullptr;
