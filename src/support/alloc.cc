@@ -1,5 +1,6 @@
 #include "support/alloc.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,8 +101,10 @@ static void *aligned_xmalloc(size_t size, std::align_val_t align) {
   size_t alignment = static_cast<size_t>(align);
   if (size == 0)
     size = 1;
-  size = (size + alignment - 1) / alignment * alignment;
-  void *p = aligned_alloc(alignment, size);
+  // Rounding a huge request up to the alignment would wrap to a tiny block.
+  if (size > SIZE_MAX - (alignment - 1))
+    xmalloc_failed(size);
+  void *p = aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
   if (!p)
     xmalloc_failed(size);
   return p;
