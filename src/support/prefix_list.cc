@@ -20,12 +20,12 @@ const char *target_root_suffix = nullptr;
 
 // Where a new entry of this priority goes: after the last entry whose priority
 // is not greater. Known priorities remember their last entry, so only unknown
-// ones ever walk the list.
+// ones (and entries of unknown lower ones at the head) are ever walked over.
 static search_path_entry *insertion_point(const search_path_list *list, int priority) {
   search_path_entry *after = nullptr;
   for (int p = priority < PRIO_COUNT ? priority : PRIO_COUNT - 1; p >= 0 && !after; p--)
     after = list->last_of_priority[p];
-  if (priority >= 0 && priority < PRIO_COUNT)
+  if (after && priority >= 0 && priority < PRIO_COUNT)
     return after;
   search_path_entry *next = after ? after->next : list->first_entry;
   while (next && next->priority <= priority) {

@@ -60,15 +60,15 @@ TEST_F(prefix_list_test, option_prefixes_precede_standard_ones_in_given_order) {
   };
   // COMPILER_PATH-style entries come first, -B ones arrive later and still lead.
   const step steps[] = {
-      {"./", PRIO_STANDARD},     {"x/", PRIO_STANDARD}, {"/b1/", PRIO_OPTION},
-      {"/std/", PRIO_STANDARD},  {"/b2/", PRIO_OPTION}, {"/late/", 7},
-      {"/std2/", PRIO_STANDARD}, {"/early/", -1},
+      {"/neg/", -1},         {"./", PRIO_STANDARD},     {"x/", PRIO_STANDARD},
+      {"/b1/", PRIO_OPTION}, {"/std/", PRIO_STANDARD},  {"/b2/", PRIO_OPTION},
+      {"/late/", 7},         {"/std2/", PRIO_STANDARD}, {"/early/", -1},
   };
   test_prefix_list list;
   for (const step &s : steps)
     insert_prefix(&list, s.prefix, nullptr, s.priority, 0, 0);
-  EXPECT_EQ(prefixes_of(list), (std::vector<std::string>{"/early/", "/b1/", "/b2/", "./", "x/",
-                                                         "/std/", "/std2/", "/late/"}));
+  EXPECT_EQ(prefixes_of(list), (std::vector<std::string>{"/neg/", "/early/", "/b1/", "/b2/", "./",
+                                                         "x/", "/std/", "/std2/", "/late/"}));
   EXPECT_EQ(list.longest_prefix, 7); // "/early/"
 }
 
