@@ -94,15 +94,17 @@ static pid_t posix_spawn_child(process_pipeline *pipeline, int flags, const char
 
   pid_t pid = -1;
   unsigned int pause = 1;
+  // The failed fork's error, not whatever the pause left behind.
+  int saved = 0;
   for (int attempt = 0; attempt < 4; ++attempt) {
     pid = pipeline_fork_hook ? pipeline_fork_hook() : vfork();
     if (pid >= 0)
       break;
+    saved = errno;
     pipeline_sleep(pause);
     pause *= 2;
   }
   if (pid < 0) {
-    int saved = errno;
     if (report[0] >= 0) {
       close(report[0]);
       close(report[1]);

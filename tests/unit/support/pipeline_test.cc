@@ -308,8 +308,10 @@ TEST_F(pipeline_test, run_one_reports_status_and_failure) {
 std::vector<unsigned> pauses;
 int failures_left;
 
+// Like an interrupted sleep, the pause leaves its own error behind.
 unsigned record_pause(unsigned seconds) {
   pauses.push_back(seconds);
+  errno = EINTR;
   return 0;
 }
 
