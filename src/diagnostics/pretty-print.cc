@@ -417,7 +417,8 @@ static int convert_argument(text_printer *printer, format_request *request, cons
     quarn_assert(*event_id != -1);
     *out += colorize_start(printer->show_color, "path");
     *out += '(';
-    *out += format_number(printer, "%d", *event_id + 1);
+    // In a wider type: the largest id must not overflow.
+    *out += format_number(printer, "%ld", static_cast<long>(*event_id) + 1);
     *out += ')';
     *out += colorize_stop(printer->show_color);
     break;

@@ -152,6 +152,10 @@ TEST_F(PrettyPrint, PathEvents) {
   event = 41;
   printer_->show_color = true;
   EXPECT_EQ(text("see %@", &event), "see \33[01;36m\33[K(42)" + STOP);
+  // The largest id does not wrap round.
+  event = INT_MAX;
+  printer_->show_color = false;
+  EXPECT_EQ(text("%@", &event), "(2147483648)");
 }
 
 TEST_F(PrettyPrint, Hyperlinks) {
