@@ -34,8 +34,8 @@ TEST(driver_exit_status, from_errors_and_child_failures) {
     global_dc->kind_count[KIND_ERROR] = c.errors;
     driver.pass_exit_codes = c.pass_exit_codes;
     EXPECT_EQ(driver_exit_status(), c.want)
-        << c.broken_pipes << " broken pipes, " << c.errors << " errors, pass "
-        << c.pass_exit_codes << ", greatest " << c.greatest;
+        << c.broken_pipes << " broken pipes, " << c.errors << " errors, pass " << c.pass_exit_codes
+        << ", greatest " << c.greatest;
   }
   exec_state = execute_state();
   global_dc->kind_count[KIND_ERROR] = 0;
