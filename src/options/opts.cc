@@ -196,6 +196,9 @@ bool common_handle_option(options_record *opts, options_record *opts_set,
   case OPT_foffload_options_:
   case OPT_gz:
   case OPT_gz_:
+  // The word itself is expanded while decoding; a respelling such as
+  // "--diagnostics-plain-output" arrives here as the row and sets nothing.
+  case OPT_fdiagnostics_plain_output:
     break;
 
   case OPT_fdiagnostics_color_:

@@ -187,4 +187,42 @@ TEST(CommonHandler, OtherRowsOnlyStore) {
   EXPECT_EQ(r.opts.dwarf_offset_size, 8);
 }
 
+// Only the word -fdiagnostics-plain-output is expanded while decoding; its
+// respelling reaches the handler as the row itself.
+TEST(CommonHandler, PlainOutputRespelledSetsNothing) {
+  read_result r = read_line({"--diagnostics-plain-output"});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.opts.diagnostics_color, default_options.diagnostics_color);
+}
+
+// Every row a driver decoding can bring to the handler is handled: none ends
+// in the internal error kept for rows without a variable.
+TEST(CommonHandler, EveryDriverCommonRowIsHandled) {
+  size_t rows = 0;
+  for (size_t row = 0; row < option_row_count; row++) {
+    const option_row &option = option_rows[row];
+    if ((option.flags & (CL_DRIVER | CL_COMMON)) != (CL_DRIVER | CL_COMMON) ||
+        option.alias_target != option_row_count)
+      continue;
+    rows++;
+    const char *arg = nullptr;
+    if (option.var_type == VAR_ENUM)
+      arg = enum_tables[option.var_enum].values[0].text;
+    else if (option.attributes & ATTR_UINTEGER)
+      arg = "2";
+    else if (option.flags & (CL_JOINED | CL_SEPARATE))
+      arg = "x";
+    reset_options();
+    decoded_option d;
+    generate_option(row, arg, 1, CL_DRIVER, &d);
+    capture_diagnostics([&] {
+      EXPECT_TRUE(common_handle_option(&global_options, &global_options_set, &d, CL_DRIVER,
+                                       KIND_UNSPECIFIED, 0, &driver_like, global_dc, nullptr))
+          << option.text;
+    });
+  }
+  EXPECT_GT(rows, 50u);
+  exec_state.report_bug = false;
+}
+
 } // namespace
