@@ -41,15 +41,22 @@ int compiler_driver::run(int argc, char **argv) {
   export_offload_targets();
   report_unknown_switches();
   if (answer_completion())
-    return driver_exit_status();
+    return end_run();
   if (answer_queries())
-    return driver_exit_status();
+    return end_run();
   if (!prepare_inputs())
-    return driver_exit_status();
+    return end_run();
   compile_inputs();
   link(argv[0]);
   finish();
-  return driver_exit_status();
+  return end_run();
+}
+
+// The status comes from the counters before the context is finished.
+int compiler_driver::end_run() {
+  int status = driver_exit_status();
+  diag_context_finish(global_dc);
+  return status;
 }
 
 void compiler_driver::set_program_name(const char *argv0) {

@@ -32,6 +32,7 @@ private:
   void compile_inputs();
   void link(const char *argv0);
   void finish();
+  int end_run();
 
   // One byte per input: 1 when the input goes to the linker unchanged.
   unsigned char *link_only_marks = nullptr;
