@@ -888,6 +888,19 @@ void read_cmdline_option(options_record *opts, options_record *opts_set,
     error_at(loc, "unrecognized command-line option %qs", decoded->given_text);
 }
 
+// One "%d" of the descriptor pair; a number out of int range reads as nothing
+// (it cannot name an open descriptor) instead of overflowing.
+static bool read_descriptor_number(const char **cursor, int *value) {
+  char *end;
+  errno = 0;
+  long number = strtol(*cursor, &end, 10);
+  if (end == *cursor || errno == ERANGE || number < INT_MIN || number > INT_MAX)
+    return false;
+  *value = static_cast<int>(number);
+  *cursor = end;
+  return true;
+}
+
 jobserver_info jobserver_probe() {
   jobserver_info info{false, "", nullptr};
   const char *makeflags = getenv("MAKEFLAGS");
@@ -908,7 +921,9 @@ jobserver_info jobserver_probe() {
     return info;
   }
   int read_fd, write_fd;
-  if (sscanf(after, "%d,%d", &read_fd, &write_fd) == 2 && read_fd > 0 && write_fd > 0 &&
+  const char *cursor = after;
+  if (read_descriptor_number(&cursor, &read_fd) && *cursor++ == ',' &&
+      read_descriptor_number(&cursor, &write_fd) && read_fd > 0 && write_fd > 0 &&
       fcntl(read_fd, F_GETFD) >= 0 && fcntl(write_fd, F_GETFD) >= 0) {
     info.is_active = true;
     return info;

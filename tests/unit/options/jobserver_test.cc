@@ -77,6 +77,13 @@ TEST(JobserverProbe, OpenDescriptorsAreActive) {
   EXPECT_STREQ(info.replacement, "MAKEFLAGS=-j4 ");
 }
 
+TEST(JobserverProbe, NumbersBeyondIntAreNoDescriptors) {
+  makeflags env("-j4 --jobserver-auth=99999999999999999999,4 k");
+  jobserver_info info = jobserver_probe();
+  EXPECT_FALSE(info.is_active);
+  EXPECT_STREQ(info.replacement, "MAKEFLAGS=-j4  k");
+}
+
 TEST(JobserverProbe, LastNeedleCounts) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
