@@ -225,16 +225,22 @@ fail:
   return message;
 }
 
+// Waits for the children not waited for yet: also when a later stage was started
+// after the earlier ones were waited for. Sets errno on failure.
+static bool gather_pending_statuses(process_pipeline *pipeline) {
+  if (pipeline->waited_count >= pipeline->child_count)
+    return true;
+  const char *message;
+  int err;
+  if (gather_statuses(pipeline, false, &message, &err))
+    return true;
+  errno = err;
+  return false;
+}
+
 bool pipeline_statuses(process_pipeline *pipeline, int count, int *statuses) {
-  // Also when a later stage was started after the earlier ones were waited for.
-  if (pipeline->waited_count < pipeline->child_count) {
-    const char *message;
-    int err;
-    if (!gather_statuses(pipeline, false, &message, &err)) {
-      errno = err;
-      return false;
-    }
-  }
+  if (!gather_pending_statuses(pipeline))
+    return false;
   for (int i = 0; i < count; ++i)
     statuses[i] = i < pipeline->child_count ? pipeline->statuses[i] : 0;
   return true;
@@ -243,14 +249,8 @@ bool pipeline_statuses(process_pipeline *pipeline, int count, int *statuses) {
 bool pipeline_times(process_pipeline *pipeline, int count, child_time *times) {
   if (!(pipeline->flags & PEX_TIMES))
     return false;
-  if (pipeline->waited_count < pipeline->child_count) {
-    const char *message;
-    int err;
-    if (!gather_statuses(pipeline, false, &message, &err)) {
-      errno = err;
-      return false;
-    }
-  }
+  if (!gather_pending_statuses(pipeline))
+    return false;
   for (int i = 0; i < count; ++i)
     times[i] = i < pipeline->child_count ? pipeline->times[i] : child_time{};
   return true;
