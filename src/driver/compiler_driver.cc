@@ -16,6 +16,7 @@
 #include "diagnostics/diagnostic.h"
 #include "diagnostics/intl.h"
 #include "options/opts.h"
+#include "specs/spec_state.h"
 #include "support/alloc.h"
 #include "support/execute.h"
 #include "support/response_files.h"
@@ -119,7 +120,7 @@ void compiler_driver::initialize_process() {
   signal(SIGCHLD, SIG_DFL);
 
   raise_stack_limit();
-  // The spec interpreter's argument vectors are made with the interpreter.
+  init_spec_state();
 }
 
 void compiler_driver::build_multilib_strings() {

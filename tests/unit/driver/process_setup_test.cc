@@ -14,6 +14,7 @@
 
 #include "diagnostics/diagnostic.h"
 #include "driver/compiler_driver.h"
+#include "specs/spec_state.h"
 #include "support/alloc.h"
 #include "support/temp_files.h"
 
@@ -111,6 +112,19 @@ TEST(ProcessSetup, SignalDispositions) {
         return 0;
       });
   EXPECT_EQ(child.err, "cleanup cleanup cleanup cleanup\n");
+}
+
+TEST(ProcessSetup, SpecArgumentVectorsAreMadeEmptyWithRoomForTen) {
+  ended_child child = run_driver_in_child(
+      "quarn++", [] { return interpreter.command_args.items == nullptr; },
+      [] {
+        fprintf(stderr, "%zu/%zu %zu/%zu\n", interpreter.command_args.count,
+                interpreter.command_args.capacity, interpreter.response_args.count,
+                interpreter.response_args.capacity);
+        return 0;
+      });
+  EXPECT_EQ(child.status, 0);
+  EXPECT_EQ(child.err, "0/10 0/10\n");
 }
 
 TEST(ProcessSetup, StackLimit) {
