@@ -338,8 +338,8 @@ static const char *read_flags(const char *p, conversion_flags *flags) {
   return p;
 }
 
-// Converts one argument directive: SPEC is its flags and conversion, the
-// result replaces the spec in OUT. Returns how many argument slots it used.
+// Converts one argument directive: SPEC is its flags and conversion; its text
+// goes to OUT in the directive's place. Returns how many argument slots it used.
 static int convert_argument(text_printer *printer, format_request *request, const char *spec,
                             std::string *out) {
   va_list *ap = request->args;

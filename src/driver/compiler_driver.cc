@@ -127,8 +127,8 @@ void compiler_driver::build_multilib_strings() {
   // The multilib selection text arrives with multilib selection.
 }
 
-// The steps of prepare_specs after the command line; they arrive with the spec
-// language, compilers table and multilib selection.
+// The steps of prepare_specs after the command line; they arrive with spec
+// interpretation, the compilers table and multilib selection.
 static void copy_compilers_table() {}
 static void load_main_spec_files() {}
 static void apply_driver_self_specs() {}

@@ -8,7 +8,7 @@
 
 struct compiler_entry;
 
-// Liveness bits of a switch, decided by the spec language.
+// Liveness bits of a switch, decided while specs are interpreted.
 enum {
   SWITCH_ALIVE = 1,
   SWITCH_OVERRIDDEN = 2,
@@ -30,7 +30,7 @@ struct driver_switch {
   bool recognized = false;
   // Some handler or spec took the option; the rest are reported as unknown.
   bool accepted = false;
-  // Scratch mark of the spec language's ordered selections.
+  // Scratch mark of ordered switch selections in specs.
   bool marked = false;
 };
 
@@ -91,7 +91,7 @@ struct driver_state {
   char *dump_base = nullptr;
   char *dump_base_ext = nullptr;
   bool dump_dir_dash_added = false;
-  // Leading characters of dump_dir the spec language puts in front of names.
+  // Leading characters of dump_dir that specs put in front of names.
   int dump_dir_length = 0;
   char *out_base = nullptr;
   // 0 with out_base set: the name is only kept for the link step.

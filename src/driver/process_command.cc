@@ -18,7 +18,7 @@
 #include "support/prefix_list.h"
 #include "support/relocate.h"
 
-// The command line is read before the spec store exists, so the search
+// The command line is read before any spec is stored, so the search
 // variables follow the built-in value of the cross-compile spec: "0", native.
 static const bool native_run = true;
 

@@ -22,11 +22,11 @@ struct execute_state {
   // Calls of execute that ran or printed commands; the link step reads it to
   // learn whether the linker ran.
   int commands_run = 0;
-  // The input file being compiled (the spec interpreter keeps it current);
+  // The input file being compiled (spec interpretation keeps it current);
   // a crash is only reproduced for a named input.
   const char *input_name = nullptr;
-  // Set by the spec interpreter while it evaluates the arguments of a spec
-  // function: no command may run then.
+  // Set while the arguments of a spec function are being expanded: no command
+  // may run then.
   bool in_spec_function = false;
 };
 
