@@ -6,6 +6,6 @@
 // line is read and the output name checked.
 void derive_dump_names();
 
-// Before the link: names link-time outputs after the link output. The spec
-// language forgets its own current-input base names at the same point.
+// Before the link: names link-time outputs after the link output. Spec
+// interpretation forgets its own current-input base names at the same point.
 void finish_dump_names_for_link();
