@@ -1,23 +1,12 @@
-// Helpers for the diagnostics tests: stderr capture, child processes for the
-// paths that exit, and scoped environment settings.
+// Helpers for the diagnostics tests (besides the shared child-process ones):
+// scoped environment settings, a terminal on stderr, a fresh context.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
-struct child_result {
-  bool exited;     // false: ended by a signal
-  int status;      // exit status, or the signal number
-  std::string err; // everything written to standard error
-};
-
-// Runs BODY in a forked child with standard error sent to a file; a BODY that
-// returns ends the child with status 0.
-child_result run_in_child(const std::function<void()> &body);
-
-// Runs BODY here, collecting what it writes to standard error.
-std::string capture_stderr(const std::function<void()> &body);
+#include "common/child_process.h"
 
 // Sets (or, with a null value, unsets) an environment variable until the end
 // of the scope.

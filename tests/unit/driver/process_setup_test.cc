@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/child_process.h"
 #include "diagnostics/diagnostic.h"
 #include "driver/compiler_driver.h"
 #include "specs/spec_state.h"
@@ -31,14 +32,7 @@ struct ended_child {
 // AFTER's return value, or 100 + the run's status when the run did not give 0.
 ended_child run_driver_in_child(const char *argv0, const std::function<bool()> &before,
                                 const std::function<int()> &after) {
-  int fds[2];
-  if (pipe(fds) != 0)
-    return {-1, "<no pipe>"};
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], STDERR_FILENO);
+  child_result child = run_in_child([&] {
     if (!freopen("/dev/null", "w", stdout) || !before())
       _exit(77);
     char *argv[] = {const_cast<char *>(argv0), const_cast<char *>("--completion=-fno-"), nullptr};
@@ -49,17 +43,8 @@ ended_child run_driver_in_child(const char *argv0, const std::function<bool()> &
     }
     fflush(nullptr);
     _exit(status == 0 ? after() : 100 + status);
-  }
-  close(fds[1]);
-  std::string err;
-  char chunk[512];
-  ssize_t n;
-  while ((n = read(fds[0], chunk, sizeof chunk)) > 0)
-    err.append(chunk, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, err};
+  });
+  return {child.exited ? child.status : -1, child.err};
 }
 
 const char *disposition(int signo) {

@@ -4,31 +4,13 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "common/child_process.h"
 #include "diagnostics/diagnostic.h"
 
 std::string capture_diagnostics(const std::function<void()> &body) {
   diag_context_finish(global_dc);
   diag_context_init(global_dc);
-  char name[] = "/tmp/quarn-options-test-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0)
-    return "<no temporary file>";
-  unlink(name);
-  fflush(stderr);
-  int saved = dup(STDERR_FILENO);
-  dup2(fd, STDERR_FILENO);
-  body();
-  fflush(stderr);
-  dup2(saved, STDERR_FILENO);
-  close(saved);
-  std::string text;
-  lseek(fd, 0, SEEK_SET);
-  char chunk[4096];
-  ssize_t n;
-  while ((n = read(fd, chunk, sizeof chunk)) > 0)
-    text.append(chunk, static_cast<size_t>(n));
-  close(fd);
-  return text;
+  return capture_stderr(body);
 }
 
 unsigned decode_words(std::initializer_list<const char *> words, unsigned mask,

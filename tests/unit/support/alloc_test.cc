@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/child_process.h"
 #include "support/alloc.h"
 
 #if defined(__has_feature)
@@ -19,36 +20,6 @@
 #endif
 
 namespace {
-
-struct ended_child {
-  bool exited;
-  int status;
-  std::string err;
-};
-
-// Runs BODY in a child with standard error collected through a pipe.
-ended_child run_child(const std::function<void()> &body) {
-  int fds[2];
-  if (pipe(fds) != 0)
-    return {false, -1, "<no pipe>"};
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    dup2(fds[1], STDERR_FILENO);
-    body();
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string err;
-  char chunk[512];
-  ssize_t n;
-  while ((n = read(fds[0], chunk, sizeof chunk)) > 0)
-    err.append(chunk, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status), err};
-}
 
 // Hidden from the optimiser, so that the impossible requests are really made.
 volatile size_t huge = SIZE_MAX;
@@ -87,7 +58,7 @@ TEST(Alloc, OutOfMemoryEndsTheProgram) {
        "p", "\np: out of memory allocating " + std::to_string(SIZE_MAX - 10) + " bytes\n"},
   };
   for (const auto &c : cases) {
-    ended_child child = run_child([&] {
+    child_result child = run_in_child([&] {
       xmalloc_set_program_name(c.name);
       c.request();
     });

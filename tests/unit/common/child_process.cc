@@ -1,0 +1,62 @@
+#include "common/child_process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
+
+static std::string read_file_from_start(int fd) {
+  std::string text;
+  lseek(fd, 0, SEEK_SET);
+  char chunk[4096];
+  ssize_t n;
+  while ((n = read(fd, chunk, sizeof chunk)) > 0)
+    text.append(chunk, static_cast<size_t>(n));
+  return text;
+}
+
+static int make_temp_file() {
+  char name[] = "/tmp/quarn-unit-test-XXXXXX";
+  int fd = mkstemp(name);
+  if (fd >= 0)
+    unlink(name);
+  return fd;
+}
+
+child_result run_in_child(const std::function<void()> &body) {
+  child_result result{false, -1, ""};
+  int fd = make_temp_file();
+  if (fd < 0)
+    return result;
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fd, STDERR_FILENO);
+    body();
+    fflush(nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exited = WIFEXITED(status);
+  result.status = result.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+  result.err = read_file_from_start(fd);
+  close(fd);
+  return result;
+}
+
+std::string capture_stderr(const std::function<void()> &body) {
+  int fd = make_temp_file();
+  if (fd < 0)
+    return "<no temporary file>";
+  fflush(stderr);
+  int saved = dup(STDERR_FILENO);
+  dup2(fd, STDERR_FILENO);
+  body();
+  fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  std::string text = read_file_from_start(fd);
+  close(fd);
+  return text;
+}
