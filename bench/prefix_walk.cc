@@ -7,17 +7,8 @@
 #include <string>
 #include <sys/resource.h>
 
+#include "bench_clock.h"
 #include "support/file_lookup.h"
-
-static double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-static long peak_kib() {
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 static void *count_candidate(char *, void *data) {
   ++*static_cast<size_t *>(data);

@@ -7,17 +7,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "bench_clock.h"
 #include "support/response_files.h"
-
-static double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-static long peak_kib() {
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 // A file of `count` short arguments, a few of them with a space to escape;
 // written one argument at a time so that making it costs no memory.

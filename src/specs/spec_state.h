@@ -1,4 +1,4 @@
-// The spec interpreter's state: one per driver run, process-wide, since spec
+// State of spec interpretation: one per driver run, process-wide, since spec
 // functions save and restore its argument part around their own expansions.
 #pragma once
 
