@@ -135,6 +135,15 @@ struct driver_state {
   const char *wpa_mode = nullptr;
   // ':'-separated offload targets; none means "default".
   char *offload_target_list = nullptr;
+
+  // One slot per input plus the language driver's extra outputs: the file
+  // each input's compilation produced (or the input itself when it is only
+  // passed on), or none.
+  const char **output_files = nullptr;
+  int output_file_count = 0;
+  // All inputs of one language go to one compiler invocation (-o or -fwpa
+  // with combinable compilers).
+  bool compile_together = false;
 };
 
 extern driver_state driver;
