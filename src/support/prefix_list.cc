@@ -17,6 +17,7 @@ search_path_list header_prefixes = {.label = "include"};
 const char *install_root = QUARN_PREFIX;
 const char *target_root = nullptr;
 const char *target_root_suffix = nullptr;
+const char *target_sysroot_hdrs_suffix = nullptr;
 
 // Where a new entry of this priority goes: after the last entry whose priority
 // is not greater. Known priorities remember their last entry, so only unknown

@@ -45,6 +45,9 @@ extern const char *install_root;
 // until the driver sets them. insert_rooted_prefix reads both.
 extern const char *target_root;
 extern const char *target_root_suffix;
+// Suffix of the target root's header directories, from
+// "sysroot_hdrs_suffix_spec"; none unless that spec gives one.
+extern const char *target_sysroot_hdrs_suffix;
 
 // Stores translate_prefix (prefix, component_key) in a new entry; the caller
 // keeps its own text. component_key is "QUARN", "SHALE" or none.
