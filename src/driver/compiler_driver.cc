@@ -2,7 +2,11 @@
 
 #include "quarn-config.h"
 #include "driver/driver_state.h"
+#include "driver/compile_loop.h"
+#include "driver/exports.h"
+#include "driver/prepare_specs.h"
 #include "driver/process_command.h"
+#include "driver/queries.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,6 +20,7 @@
 #include "diagnostics/diagnostic.h"
 #include "diagnostics/intl.h"
 #include "options/opts.h"
+#include "specs/spec_interpreter.h"
 #include "specs/spec_state.h"
 #include "support/alloc.h"
 #include "support/execute.h"
@@ -121,46 +126,23 @@ void compiler_driver::initialize_process() {
 
   raise_stack_limit();
   init_spec_state();
+  spec_export_refresh = export_switch_options;
 }
 
-void compiler_driver::build_multilib_strings() {
-  // The multilib selection text arrives with multilib selection.
-}
-
-// The steps of prepare_specs after the command line; they arrive with spec
-// interpretation, the compilers table and multilib selection.
-static void copy_compilers_table() {}
-static void load_main_spec_files() {}
-static void apply_driver_self_specs() {}
-static void add_spec_prefixes_and_sysroot_suffixes() {}
-static void load_user_spec_files() {}
-static void apply_self_spec_entries() {}
-static void prepare_compare_debug() {}
-static void point_exec_root_at_version_dir() {}
-static void mark_accepted_switches() {}
-static void select_multilib() {}
+void compiler_driver::build_multilib_strings() { ::build_multilib_strings(); }
 
 void compiler_driver::set_up_specs_and_prefixes() {
   process_command(&decoded_arg_count, &decoded_args);
-  copy_compilers_table();
-  load_main_spec_files();
-  apply_driver_self_specs();
-  add_spec_prefixes_and_sysroot_suffixes();
-  load_user_spec_files();
-  apply_self_spec_entries();
-  prepare_compare_debug();
-  point_exec_root_at_version_dir();
-  mark_accepted_switches();
-  select_multilib();
+  prepare_specs_after_command_line();
 }
 
-void compiler_driver::export_as_options() {}
+void compiler_driver::export_as_options() { ::export_as_options(); }
 
-void compiler_driver::export_driver_name(const char *) {}
+void compiler_driver::export_driver_name(const char *argv0) { ::export_driver_name(argv0); }
 
-void compiler_driver::export_cairn() {}
+void compiler_driver::export_cairn() { ::export_cairn(); }
 
-void compiler_driver::export_offload_targets() {}
+void compiler_driver::export_offload_targets() { ::export_offload_targets(); }
 
 // Switches no handler and no spec took: each is an error, with the closest
 // known spelling when there is one.
@@ -184,20 +166,13 @@ bool compiler_driver::answer_completion() {
   return true;
 }
 
-bool compiler_driver::answer_queries() { return false; }
+bool compiler_driver::answer_queries() { return answer_informational_queries(); }
 
-bool compiler_driver::prepare_inputs() {
-  if (driver.inputs.count == driver.driver_added_inputs)
-    fatal_error(UNKNOWN_LOCATION, "no input files");
-  if (errors_seen())
-    return false;
-  link_only_marks = static_cast<unsigned char *>(xcalloc(driver.inputs.count, 1));
-  return true;
-}
+bool compiler_driver::prepare_inputs() { return ::prepare_inputs(&link_only_marks); }
 
-void compiler_driver::compile_inputs() {}
+void compiler_driver::compile_inputs() { do_spec_on_infiles(link_only_marks); }
 
-void compiler_driver::link(const char *) {}
+void compiler_driver::link(const char *argv0) { maybe_run_linker(argv0, link_only_marks); }
 
 void compiler_driver::finish() {
   if (errors_seen())
