@@ -17,7 +17,13 @@ struct multilib_texts {
   const char *extra;      // "multilib_extra"
 };
 
-// The built-in pieces assembled at start-up.
+// The built-in pieces assembled at start-up; the macros let the built-in spec
+// table start with the same texts.
+#define MULTILIB_SELECT_TEXT ". ;"
+#define MULTILIB_DEFAULTS_TEXT "mabi=lp64"
+#define MULTILIB_MATCHES_TEXT ""
+#define MULTILIB_EXCLUSIONS_TEXT ""
+#define MULTILIB_REUSE_TEXT ""
 extern const char *const multilib_select_builtin;
 extern const char *const multilib_defaults_builtin;
 extern const char *const multilib_matches_builtin;
@@ -31,3 +37,6 @@ bool is_used_arg(const multilib_texts *texts, const switch_table *switches, cons
 bool is_default_arg(const multilib_texts *texts, const char *word, size_t length);
 // The -print-multi-lib lines on standard output.
 void print_multilib_table(const multilib_texts *texts);
+// Forgets the switch sets built on first use, for tests that select more
+// than once in one process.
+void reset_multilib_state();
