@@ -21,7 +21,7 @@ struct sim_program {
 static const sim_program programs[] = {
     {"tarn", run_compiler},    {"fell", run_compiler},   {"pell1", run_compiler},
     {"moraine", run_compiler}, {"as", run_assembler},    {"tether", run_linker},
-    {"ld", run_linker},        {"cairn", run_recorder},  {"objcopy", run_recorder},
+    {"ld", run_linker},        {"cairn", run_recorder},  {"objcopy", run_objcopy},
     {"ar", run_recorder},      {"nm", run_recorder},     {"ranlib", run_recorder},
 };
 
@@ -119,5 +119,9 @@ int main(int argc, char **argv) {
   append_log_line(run);
   inject_failures(run);
   if (answer_help(run)) return fflush(stdout) == 0 ? 0 : 1;
-  return find_job(name)(run);
+  std::vector<char *> words(argv, argv + argc);
+  if (!expand_response_files(run, words)) return 1;
+  words.push_back(nullptr);
+  sim_run expanded = {name, static_cast<int>(words.size() - 1), words.data()};
+  return find_job(name)(expanded);
 }

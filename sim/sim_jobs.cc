@@ -10,18 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-void sim_error(const sim_run &run, const char *format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  fprintf(stderr, "%s: error: ", run.name);
-  vfprintf(stderr, format, ap);
-  fputc('\n', stderr);
-  va_end(ap);
-}
 
 // An option word as the program saw it; `arg` is its separate argument, if any.
 struct sim_option {
@@ -34,6 +26,8 @@ struct sim_args {
   std::vector<sim_option> options;
   std::vector<const char *> inputs;
 };
+
+static const char *const no_separate_options[] = {nullptr};
 
 static bool in_table(const char *word, const char *const *table) {
   for (; *table; table++)
@@ -94,74 +88,7 @@ static const char *output_name(const sim_args &args) {
   return value;
 }
 
-static const char *display_name(const char *path) { return strcmp(path, "-") == 0 ? "<stdin>" : path; }
-
-// Reads all of `fd`; false with errno set on a read error.
-static bool read_all(int fd, std::string &text) {
-  char buffer[65536];
-  ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) != 0) {
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  return true;
-}
-
-// Whole-file input and output, "-" being standard input or output; failures
-// report their own message.
-static bool read_input(const sim_run &run, const char *path, std::string &text) {
-  if (strcmp(path, "-") == 0) {
-    if (read_all(STDIN_FILENO, text)) return true;
-    sim_error(run, "cannot read standard input: %s", strerror(errno));
-    return false;
-  }
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    sim_error(run, "cannot open %s: %s", path, strerror(errno));
-    return false;
-  }
-  bool ok = read_all(fd, text);
-  if (!ok) sim_error(run, "cannot read %s: %s", path, strerror(errno));
-  close(fd);
-  return ok;
-}
-
-static bool write_all(int fd, const std::string &text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t put = write(fd, text.data() + done, text.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    done += static_cast<size_t>(put);
-  }
-  return true;
-}
-
-static bool write_output(const sim_run &run, const char *path, const std::string &text) {
-  if (strcmp(path, "-") == 0) {
-    if (write_all(STDOUT_FILENO, text)) return true;
-    sim_error(run, "cannot write standard output: %s", strerror(errno));
-    return false;
-  }
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    sim_error(run, "cannot open %s: %s", path, strerror(errno));
-    return false;
-  }
-  bool written = write_all(fd, text);
-  int saved = errno;
-  if (close(fd) != 0 && written) {
-    written = false;
-    saved = errno;
-  }
-  if (!written) sim_error(run, "cannot write %s: %s", path, strerror(saved));
-  return written;
-}
-
 // Reads every input in order; false after the first that cannot be read.
-// Whole-file input and output, "-" being standard input or output; failures
-// report their own message.
 static bool read_inputs(const sim_run &run, const std::vector<const char *> &inputs,
                         std::vector<std::string> &texts) {
   for (const char *input : inputs) {
@@ -176,21 +103,6 @@ static std::string joined_inputs(const std::vector<const char *> &inputs) {
   for (const char *input : inputs) {
     if (!out.empty()) out += ' ';
     out += display_name(input);
-  }
-  return out;
-}
-
-// `text` with `prefix` in front of every line and a newline after the last.
-static std::string prefixed_lines(const std::string &text, const char *prefix) {
-  std::string out;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    out += prefix;
-    out.append(text, start, end - start);
-    out += '\n';
-    start = end + 1;
   }
   return out;
 }
@@ -247,17 +159,6 @@ static std::string sources(const std::vector<std::string> &texts) {
   return out;
 }
 
-static std::string preprocessed(const std::vector<const char *> &inputs,
-                                const std::vector<std::string> &texts) {
-  std::string out;
-  for (size_t i = 0; i < inputs.size(); i++) {
-    out += "# 1 \"" + std::string(display_name(inputs[i])) + "\"\n";
-    out += texts[i];
-    if (!texts[i].empty() && texts[i].back() != '\n') out += '\n';
-  }
-  return out;
-}
-
 static uint32_t fnv1a(const std::string &text) {
   uint32_t hash = 2166136261u;
   for (unsigned char c : text) hash = (hash ^ c) * 16777619u;
@@ -289,25 +190,67 @@ static std::string final_insns(const sim_run &run, const sim_args &args,
   return out;
 }
 
-// "TARGET: INPUTS" for -MD/-MMD/-MF; the target is -MT/-MQ or the object the
-// first input becomes.
-static std::string dependencies(const sim_args &args) {
-  const char *target = separate_value(args, "-MT");
-  if (!target) target = separate_value(args, "-MQ");
-  std::string out;
-  if (target) {
-    out = target;
-  } else {
-    std::string base = args.inputs.empty() ? "-" : display_name(args.inputs[0]);
-    size_t slash = base.rfind('/');
-    if (slash != std::string::npos) base.erase(0, slash + 1);
-    size_t dot = base.rfind('.');
-    if (dot != std::string::npos && dot > 0) base.erase(dot);
-    out = base + ".o";
+// The value of `option` when it is `word`: its separate argument, or the text
+// joined after it; null for any other option.
+static const char *option_value(const sim_option &option, const char *word) {
+  size_t length = strlen(word);
+  if (strncmp(option.word, word, length) != 0) return nullptr;
+  if (option.word[length]) return option.word + length;
+  return option.arg;
+}
+
+// Every value of `word` in command-line order.
+static std::vector<std::string> option_values(const sim_args &args, const char *word) {
+  std::vector<std::string> values;
+  for (const sim_option &option : args.options)
+    if (const char *value = option_value(option, word)) values.push_back(value);
+  return values;
+}
+
+static sim_include_dirs include_dirs(const sim_args &args) {
+  sim_include_dirs dirs;
+  dirs.quote = option_values(args, "-iquote");
+  dirs.user = option_values(args, "-I");
+  dirs.system = option_values(args, "-isystem");
+  for (const std::string &dir : option_values(args, "-idirafter")) dirs.system.push_back(dir);
+  return dirs;
+}
+
+// The object a source becomes: its last component with ".o" for its suffix.
+static std::string default_target(const char *input) {
+  std::string base = input;
+  size_t slash = base.rfind('/');
+  if (slash != std::string::npos) base.erase(0, slash + 1);
+  size_t dot = base.rfind('.');
+  if (dot != std::string::npos && dot > 0) base.erase(dot);
+  return base + ".o";
+}
+
+// The make rules of a compilation: the -MT targets as given and the -MQ ones
+// quoted, in order, or the object of the first input; the sources and then
+// every header once (system headers only when `system_headers`); with -MP an
+// empty rule per header.
+static std::string dependencies(const sim_args &args, const std::vector<sim_unit> &units,
+                                bool system_headers) {
+  std::vector<std::string> targets;
+  for (const sim_option &option : args.options) {
+    if (const char *value = option_value(option, "-MT")) targets.push_back(value);
+    if (const char *value = option_value(option, "-MQ")) targets.push_back(make_quoted(value));
   }
-  out += ":";
-  for (const char *input : args.inputs) out += std::string(" ") + display_name(input);
-  return out + "\n";
+  if (targets.empty()) targets.push_back(make_quoted(default_target(args.inputs[0])));
+  std::vector<std::string> prerequisites, headers;
+  for (const char *input : args.inputs)
+    if (strcmp(input, "-") != 0) prerequisites.push_back(make_quoted(input));
+  for (const sim_unit &unit : units)
+    for (const sim_header &header : unit.headers) {
+      std::string name = make_quoted(header.path);
+      bool listed = false;
+      for (const std::string &seen : headers) listed = listed || seen == name;
+      if (!listed && (system_headers || !header.system)) headers.push_back(name);
+    }
+  prerequisites.insert(prerequisites.end(), headers.begin(), headers.end());
+  if (!has_option(args, "-MP")) headers.clear();
+  return dependency_rules(targets, prerequisites, headers);
 }
 
 int run_compiler(const sim_run &run) {
@@ -318,12 +261,32 @@ int run_compiler(const sim_run &run) {
   const char *output = output_name(args);
   if (!output) output = "-";
 
-  bool ok;
-  if (has_option(args, "-E")) {
-    ok = write_output(run, output, preprocessed(args.inputs, texts));
+  // -M and -MM write the rules in place of the output, -MD and -MMD beside it.
+  bool rules_only = has_option(args, "-M") || has_option(args, "-MM");
+  const char *beside = separate_value(args, "-MD");
+  if (!beside) beside = separate_value(args, "-MMD");
+  std::vector<std::string> rules_files = option_values(args, "-MF");
+  const char *rules_file = !rules_files.empty() ? rules_files.back().c_str() : rules_only ? output : beside;
+  bool system_headers = !has_option(args, "-MM") && !has_option(args, "-MMD");
+  bool preprocess = has_option(args, "-E") || rules_only;
+
+  std::vector<sim_unit> units(args.inputs.size());
+  // Preprocessed input has no #include lines left to follow.
+  if (preprocess || (beside && !has_option(args, "-fpreprocessed")))
+    for (size_t i = 0; i < args.inputs.size(); i++)
+      if (!preprocess_unit(run, args.inputs[i], texts[i], include_dirs(args), has_option(args, "-MG"), units[i]))
+        return 1;
+
+  bool ok = true;
+  if (rules_only) {
+    // nothing but the rules
+  } else if (preprocess) {
+    std::string text;
+    for (const sim_unit &unit : units) text += unit.text;
+    ok = write_output(run, output, text);
   } else {
-    std::string header = std::string(run.name) + " (quarn stand-in) compiled " + joined_inputs(args.inputs);
     std::string body = "options:" + option_words(args, true) + "\n" + sources(texts);
+    std::string header = std::string(run.name) + " (quarn stand-in) compiled " + joined_inputs(args.inputs);
     ok = write_output(run, output, "// " + header + "\n" + prefixed_lines(body, "// "));
     if (const char *pch = joined_value(args, "--output-pch="))
       ok = write_output(run, pch, std::string(run.name) + " (quarn stand-in) precompiled header of " +
@@ -331,10 +294,7 @@ int run_compiler(const sim_run &run) {
     if (const char *dump = joined_value(args, "-fdump-final-insns="))
       ok = write_output(run, dump, final_insns(run, args, texts)) && ok;
   }
-  const char *deps = separate_value(args, "-MF");
-  if (!deps) deps = separate_value(args, "-MD");
-  if (!deps) deps = separate_value(args, "-MMD");
-  if (deps) ok = write_output(run, deps, dependencies(args)) && ok;
+  if (rules_only || beside) ok = write_output(run, rules_file, dependencies(args, units, system_headers)) && ok;
   return ok ? 0 : 1;
 }
 
@@ -358,33 +318,50 @@ int run_assembler(const sim_run &run) {
 // ---- Linker --------------------------------------------------------------------
 
 static const char *const linker_separate[] = {
-    "-plugin", "-rpath", "-rpath-link", "-dynamic-linker", "-L", "-T", "-e",
+    "-plugin", "-rpath", "-rpath-link", "-dynamic-linker", "-L", "-T", "-e", "-assert",
     "-u", "-z", "-h", "-soname", "-R", "-Tbss", "-Tdata", "-Ttext", "-m", "-defsym",
     "-y", "-Y", nullptr,
 };
 
+// Start and end files: the driver names them bare when it finds none, and the
+// stand-in links without them.
+static const char *const optional_inputs[] = {
+    "crt1.o", "gcrt1.o", "Scrt1.o", "crti.o", "crtn.o", "crtbegin.o", "crtbeginS.o",
+    "crtbeginT.o", "crtend.o", "crtendS.o", "crtfastmath.o", "libasan_preinit.o", nullptr,
+};
+
+static bool is_optional_input(const char *path) {
+  const char *slash = strrchr(path, '/');
+  return in_table(slash ? slash + 1 : path, optional_inputs);
+}
+
 // The objects of the stand-in assembler are copied into the link output, so it
-// shows every source that went into it. Other inputs (libraries, start files,
-// files that do not exist) are only named.
-static std::string linked_object(const char *path) {
+// shows every source that went into it; other files are only named.
+static bool link_input(const sim_run &run, const char *path, std::string &out) {
+  out += std::string("input ") + path + "\n";
+  struct stat st;
+  if (stat(path, &st) != 0) {
+    if (is_optional_input(path)) return true;
+    sim_error(run, "cannot find %s: %s", path, strerror(errno));
+    return false;
+  }
   std::string text;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return text;
-  bool ok = read_all(fd, text);
-  close(fd);
-  if (!ok || text.substr(0, text.find('\n')).find(object_marker) == std::string::npos) return "";
-  return prefixed_lines(text, "  ");
+  if (!read_input(run, path, text)) return false;
+  if (text.substr(0, text.find('\n')).find(object_marker) != std::string::npos)
+    out += prefixed_lines(text, "  ");
+  return true;
 }
 
 int run_linker(const sim_run &run) {
   std::string out = std::string(run.name) + " (quarn stand-in) linked\n";
   const char *output = "a.out";
   size_t linked = 0;
+  bool ok = true;
   for (int i = 1; i < run.argc; i++) {
     const char *word = run.argv[i];
     const char *next = i + 1 < run.argc ? run.argv[i + 1] : nullptr;
     if (word[0] != '-' || word[1] == '\0') {
-      out += std::string("input ") + word + "\n" + linked_object(word);
+      ok = link_input(run, word, out) && ok;
       linked++;
     } else if (strncmp(word, "-l", 2) == 0 && (word[2] || next)) {
       out += std::string("library -l") + (word[2] ? word + 2 : next) + "\n";
@@ -403,9 +380,37 @@ int run_linker(const sim_run &run) {
     sim_error(run, "no input files");
     return 1;
   }
+  if (!ok) return 1;
   return write_output(run, output, out) ? 0 : 1;
+}
+
+// ---- Split debug information -----------------------------------------------------
+
+static const char dwo_marker[] = " (quarn stand-in) split debug information of ";
+static const char stripped_line[] = "(split debug information removed)\n";
+
+// "--extract-dwo OBJ DWO" copies the object into DWO; "--strip-dwo OBJ" marks
+// the object as stripped. Any other use is only recorded.
+int run_objcopy(const sim_run &run) {
+  sim_args args = split_arguments(run, no_separate_options);
+  bool extract = has_option(args, "--extract-dwo"), strip = has_option(args, "--strip-dwo");
+  if (!extract && !strip) return 0;
+  if (args.inputs.size() < (extract ? 2u : 1u)) {
+    sim_error(run, "missing file operand");
+    return 1;
+  }
+  const char *object = args.inputs[0];
+  std::string text;
+  if (!read_input(run, object, text)) return 1;
+  if (extract && !write_output(run, args.inputs[1], std::string(run.name) + dwo_marker + object + "\n" +
+                                                        prefixed_lines(text, "  ")))
+    return 1;
+  bool marked = text.size() >= strlen(stripped_line) &&
+                text.compare(text.size() - strlen(stripped_line), std::string::npos, stripped_line) == 0;
+  if (strip && !marked && !write_output(run, object, prefixed_lines(text, "") + stripped_line)) return 1;
+  return 0;
 }
 
 // ---- Programs whose run is only recorded --------------------------------------
 
-int run_recorder(const sim_run &run) { return 0; }
+int run_recorder(const sim_run &) { return 0; }

@@ -68,8 +68,26 @@ static const job_case job_cases[] = {
      "tether (quarn stand-in) linked\ninput crt1.o\ninput a.o\n"
      "  as (quarn stand-in) object from a.s\n  // tarn (quarn stand-in) compiled a.c\n"
      "library -lstdc++\nlibrary -lm\nlibrary -lquarn_s\ninput crtn.o\n"},
-    {"ld_writes_a_out_by_default", "ld", {"-m", "aarch64fbsd", "x.o"}, {}, "", "a.out",
+    {"ld_writes_a_out_by_default", "ld", {"-m", "aarch64fbsd", "x.o"}, {{"x.o", "X\n"}}, "", "a.out",
      "ld (quarn stand-in) linked\ninput x.o\n"},
+    {"linker_ignores_target_options_and_absent_start_files", "ld",
+     {"--sysroot=/", "--hash-style=brask", "-maarch64fbsd", "-EL", "-X", "-V", "-pie",
+      "-plugin-opt=-pass-through=-lc", "-L", "/l", "/no/crti.o", "crtbeginS.o", "x.o", "crtendS.o", "-o", "out"},
+     {{"x.o", "X\n"}}, "", "out",
+     "ld (quarn stand-in) linked\ninput /no/crti.o\ninput crtbeginS.o\ninput x.o\ninput crtendS.o\n"},
+    // Words of a response file, quoted as the driver writes them, nested.
+    {"linker_reads_response_files", "tether", {"@rsp", "-lc"},
+     {{"rsp", "-o\nprog\na\\ b.o\n\"-lx\"\n@inner\n"}, {"inner", "-L/q\n'-lm'\n"}, {"a b.o", "AB\n"}}, "",
+     "prog", "tether (quarn stand-in) linked\ninput a b.o\nlibrary -lx\nlibrary -lm\nlibrary -lc\n"},
+    {"objcopy_extracts_the_object_into_the_dwo_file", "objcopy", {"--extract-dwo", "a.o", "a.dwo"},
+     {{"a.o", object_a}}, "", "a.dwo",
+     "objcopy (quarn stand-in) split debug information of a.o\n"
+     "  as (quarn stand-in) object from a.s\n  // tarn (quarn stand-in) compiled a.c\n"},
+    {"objcopy_strips_the_object_in_place", "objcopy", {"--strip-dwo", "a.o"}, {{"a.o", object_a}}, "", "a.o",
+     "as (quarn stand-in) object from a.s\n// tarn (quarn stand-in) compiled a.c\n"
+     "(split debug information removed)\n"},
+    {"objcopy_strips_once", "objcopy", {"--strip-dwo", "a.o"},
+     {{"a.o", "A\n(split debug information removed)\n"}}, "", "a.o", "A\n(split debug information removed)\n"},
 };
 
 class sim_job : public ::testing::TestWithParam<job_case> {};
@@ -117,6 +135,14 @@ static const failure_case failure_cases[] = {
      "as: error: cannot open gone.s: No such file or directory\n", "gone.o"},
     {"linker_without_inputs", "tether", {"-o", "prog", "-plugin", "x.so", "-rpath", "/r"},
      "tether: error: no input files\n", "prog"},
+    {"linker_input_missing", "tether", {"-o", "prog", "crt1.o", "present.o", "gone.o", "@gone.rsp"},
+     "tether: error: cannot find gone.o: No such file or directory\n"
+     "tether: error: cannot find @gone.rsp: No such file or directory\n", "prog"},
+    {"objcopy_object_missing", "objcopy", {"--strip-dwo", "gone.o"},
+     "objcopy: error: cannot open gone.o: No such file or directory\n", nullptr},
+    {"objcopy_dwo_name_missing", "objcopy", {"--extract-dwo", "present.o"}, "objcopy: error: missing file operand\n",
+     nullptr},
+    {"response_file_names_itself", "fell", {"@loop.rsp"}, "fell: error: too many @-files\n", nullptr},
     {"pch_unwritable", "fell", {"present.o", "-o", "out.s", "--output-pch=nodir/x.gch"},
      "fell: error: cannot open nodir/x.gch: No such file or directory\n", nullptr},
 };
@@ -127,6 +153,7 @@ TEST_P(sim_job_failure, reports_and_exits_1) {
   const failure_case &c = GetParam();
   scratch_dir dir;
   dir.write("present.o", "P\n");
+  dir.write("loop.rsp", "-O2 @loop.rsp\n");
   std::filesystem::create_directory(dir.file("subdir"));
   sim_result result = run_sim({c.program, c.args, base_env(dir.file("log")), "", "", nullptr}, dir.path);
   EXPECT_TRUE(exited_with(result, 1)) << describe(result);
