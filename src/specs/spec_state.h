@@ -4,11 +4,28 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+
 #include <string>
 
 #include "support/arg_vector.h"
 
 struct compiler_entry;
+
+// A temporary name handed out by %g, %u, %U, %j, %m or %|, kept so that every
+// directive asking for the same suffix gets the same file.
+struct temp_binding {
+  const char *suffix;
+  size_t suffix_len;
+  // Made by %u, %U or %j.
+  bool unique;
+  const char *file_name;
+  temp_binding *next;
+};
+
+// Interpretation levels a spec may nest through %(NAME) and the single-letter
+// named specs; real specs stay below 20.
+constexpr int MAX_SPEC_NESTING = 200;
 
 // What is known of the current input's device and inode.
 enum input_identity_state { IDENTITY_UNKNOWN, IDENTITY_KNOWN, IDENTITY_UNAVAILABLE };
@@ -59,6 +76,9 @@ struct spec_state {
   input_identity_state cur_input_identity = IDENTITY_UNKNOWN;
   dev_t cur_input_dev = 0;
   ino_t cur_input_ino = 0;
+
+  // Newest first; lives for the whole run.
+  temp_binding *temp_bindings = nullptr;
 };
 
 extern spec_state interpreter;
@@ -66,3 +86,8 @@ extern spec_state interpreter;
 // Makes both argument vectors (room for 10 entries each) and the scratch text;
 // once, while the process is set up.
 void init_spec_state();
+
+// Forgets everything but the argument vectors' storage: the bindings, the
+// current input and the counters. For tests that run many specs in one
+// process.
+void reset_spec_state();
