@@ -12,6 +12,7 @@
 #include "diagnostics/diagnostic.h"
 #include "driver/driver_state.h"
 #include "driver/offload_options.h"
+#include "specs/spec_store.h"
 #include "support/alloc.h"
 #include "support/execute.h"
 #include "support/prefix_list.h"
@@ -202,6 +203,9 @@ static save_rule apply_driver_option(const decoded_option *decoded) {
     print_and_exit(QUARN_VERSION);
   case OPT_dumpmachine:
     print_and_exit(QUARN_TARGET);
+  case OPT_dumpspecs:
+    print_specs();
+    exit(0);
   case OPT_fcompare_debug:
   case OPT_fcompare_debug_:
     handle_compare_debug(decoded);

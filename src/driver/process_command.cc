@@ -119,6 +119,11 @@ static const option_handlers driver_handlers = {
      {target_handle_option, CL_TARGET}},
 };
 
+void handle_driver_option(const decoded_option *decoded) {
+  read_cmdline_option(&global_options, &global_options_set, decoded, UNKNOWN_LOCATION, CL_DRIVER,
+                      &driver_handlers, global_dc);
+}
+
 static void read_options(const decoded_option *decoded, unsigned count) {
   for (unsigned i = 1; i < count; i++) {
     if (decoded[i].row == SPECIAL_INPUT_FILE)

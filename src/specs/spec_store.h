@@ -63,3 +63,9 @@ void load_spec_file(const char *filename, bool is_main, bool from_user_file);
 void apply_self_spec(const char *text);
 // -dumpspecs: every entry, then the link command, in the spec-file format.
 void print_specs();
+// Replaces the link command with a copy of text.
+void set_link_command(const char *text);
+// Back to the state before any set-up: no list, the built-in slots holding
+// their initial texts, the built-in link command. For tests and fuzzing, which
+// fill the store more than once in one process.
+void reset_spec_store();
