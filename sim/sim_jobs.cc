@@ -253,6 +253,22 @@ static std::string dependencies(const sim_args &args, const std::vector<sim_unit
   return dependency_rules(targets, prerequisites, headers);
 }
 
+// The assembler text at `output`, and the precompiled header and the
+// final-insns dump when asked for.
+static bool write_compiled(const sim_run &run, const sim_args &args, const std::vector<std::string> &texts,
+                           const char *output) {
+  std::string inputs = joined_inputs(args.inputs);
+  std::string body = "options:" + option_words(args, true) + "\n" + sources(texts);
+  bool ok = write_output(run, output, "// " + std::string(run.name) + " (quarn stand-in) compiled " + inputs +
+                                          "\n" + prefixed_lines(body, "// "));
+  if (const char *pch = joined_value(args, "--output-pch="))
+    ok = write_output(run, pch, std::string(run.name) + " (quarn stand-in) precompiled header of " + inputs +
+                                    "\n" + body) && ok;
+  if (const char *dump = joined_value(args, "-fdump-final-insns="))
+    ok = write_output(run, dump, final_insns(run, args, texts)) && ok;
+  return ok;
+}
+
 int run_compiler(const sim_run &run) {
   sim_args args = split_arguments(run, compiler_separate);
   if (args.inputs.empty()) args.inputs.push_back("-");
@@ -267,34 +283,28 @@ int run_compiler(const sim_run &run) {
   if (!beside) beside = separate_value(args, "-MMD");
   std::vector<std::string> rules_files = option_values(args, "-MF");
   const char *rules_file = !rules_files.empty() ? rules_files.back().c_str() : rules_only ? output : beside;
-  bool system_headers = !has_option(args, "-MM") && !has_option(args, "-MMD");
   bool preprocess = has_option(args, "-E") || rules_only;
 
   std::vector<sim_unit> units(args.inputs.size());
   // Preprocessed input has no #include lines left to follow.
-  if (preprocess || (beside && !has_option(args, "-fpreprocessed")))
+  if (preprocess || (beside && !has_option(args, "-fpreprocessed"))) {
+    sim_include_dirs dirs = include_dirs(args);
     for (size_t i = 0; i < args.inputs.size(); i++)
-      if (!preprocess_unit(run, args.inputs[i], texts[i], include_dirs(args), has_option(args, "-MG"), units[i]))
-        return 1;
+      if (!preprocess_unit(run, args.inputs[i], texts[i], dirs, has_option(args, "-MG"), units[i])) return 1;
+  }
 
   bool ok = true;
-  if (rules_only) {
-    // nothing but the rules
-  } else if (preprocess) {
+  if (!preprocess) {
+    ok = write_compiled(run, args, texts, output);
+  } else if (!rules_only) {
     std::string text;
     for (const sim_unit &unit : units) text += unit.text;
     ok = write_output(run, output, text);
-  } else {
-    std::string body = "options:" + option_words(args, true) + "\n" + sources(texts);
-    std::string header = std::string(run.name) + " (quarn stand-in) compiled " + joined_inputs(args.inputs);
-    ok = write_output(run, output, "// " + header + "\n" + prefixed_lines(body, "// "));
-    if (const char *pch = joined_value(args, "--output-pch="))
-      ok = write_output(run, pch, std::string(run.name) + " (quarn stand-in) precompiled header of " +
-                                      joined_inputs(args.inputs) + "\n" + body) && ok;
-    if (const char *dump = joined_value(args, "-fdump-final-insns="))
-      ok = write_output(run, dump, final_insns(run, args, texts)) && ok;
   }
-  if (rules_only || beside) ok = write_output(run, rules_file, dependencies(args, units, system_headers)) && ok;
+  if (rules_only || beside) {
+    bool system_headers = !has_option(args, "-MM") && !has_option(args, "-MMD");
+    ok = write_output(run, rules_file, dependencies(args, units, system_headers)) && ok;
+  }
   return ok ? 0 : 1;
 }
 
