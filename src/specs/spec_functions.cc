@@ -160,6 +160,9 @@ const char *call_spec_function(const char *after_colon, bool *returned, const ch
     fatal_error(UNKNOWN_LOCATION, "error in arguments to spec function %qs", name);
   const char *value = row->handler(int(interpreter.command_args.count),
                                    const_cast<const char **>(interpreter.command_args.items));
+  // A handler may return one of its words, which the restore releases.
+  if (value)
+    value = xstrdup(value);
   restore_context(saved);
 
   // Read while the depth is still raised, so the result's last argument ends
