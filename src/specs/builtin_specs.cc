@@ -20,8 +20,7 @@ const char *const builtin_spec_names[BUILTIN_SPEC_COUNT] = {
 #undef BUILTIN_SPEC
 
 // Turns -mcpu=CPU+ext into the assembler's -march= spelling.
-const char *const asm_cpu_spec_text =
-    " %{mcpu=*:-march=%:rewrite_mcpu(%{mcpu=*:%*})}";
+const char *const asm_cpu_spec_text = " %{mcpu=*:-march=%:rewrite_mcpu(%{mcpu=*:%*})}";
 
 // Replaced by a spec-file entry *link_command.
 const char *const builtin_link_command_text =

@@ -20,7 +20,7 @@ static constexpr const char *builtin_texts[] = {
 #undef BUILTIN_SPEC
 #define BUILTIN_CPP_TEXT builtin_texts[BUILTIN_SPEC_cpp]
 
-#define COMPILER_ROW(key, spec, cpp_text, can_combine, wants_cpp) \
+#define COMPILER_ROW(key, spec, cpp_text, can_combine, wants_cpp)                                  \
   {key, spec, cpp_text, can_combine, wants_cpp},
 const compiler_entry builtin_compilers[] = {
 #include "specs/compilers-table.def"

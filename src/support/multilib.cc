@@ -33,7 +33,9 @@ struct switch_sets {
 
 switch_sets sets;
 
-const char *or_empty(const char *text) { return text ? text : ""; }
+const char *or_empty(const char *text) {
+  return text ? text : "";
+}
 
 bool contains(const std::vector<std::string> &set, std::string_view word) {
   for (const std::string &entry : set)
@@ -168,7 +170,7 @@ void build_used(const multilib_texts *texts, const switch_table *switches) {
 struct malformed_text {
   const char *format;
   const char *text;
-  const char *second_text;  // none for the one-text messages
+  const char *second_text; // none for the one-text messages
 };
 
 [[noreturn]] void report_malformed(const malformed_text &what) {
@@ -337,7 +339,8 @@ bool excluded_entry(const multilib_texts *texts, const std::vector<std::string_v
     }
     bool matches = true;
     while (*p != ';') {
-      std::string_view word = read_word(&p, {N_("multilib exclusion %qs is invalid"), text, nullptr});
+      std::string_view word =
+          read_word(&p, {N_("multilib exclusion %qs is invalid"), text, nullptr});
       bool found = is_default_word(texts, word);
       for (std::string_view arg : args)
         found = found || arg == word;
@@ -422,4 +425,6 @@ void print_multilib_table(const multilib_texts *texts) {
   }
 }
 
-void reset_multilib_state() { sets = switch_sets(); }
+void reset_multilib_state() {
+  sets = switch_sets();
+}

@@ -102,13 +102,13 @@ struct other_text {
 TEST(BuiltinSpecs, ExtraEntryLinkCommandAndSelfSpecs) {
   ASSERT_EQ(driver_self_spec_count, 4u);
   const other_text expected[] = {
-    {"asm_cpu_spec", asm_cpu_spec_text, 46, 0x312c10367ed667cdull},
-    {"link command", builtin_link_command_text, 2770, 0x780212b979b97303ull},
-    {"driver self spec 1", driver_self_specs[0], 61, 0x6a9537686852d90eull},
-    {"driver self spec 2", driver_self_specs[1], 238, 0x372d62386910ce1aull},
-    {"driver self spec 3", driver_self_specs[2], 69, 0x1676bcff75c8c99eull},
-    {"driver self spec 4", driver_self_specs[3], 22, 0x723cafb66463abecull},
-    {"compare-debug self spec", compare_debug_self_spec_text, 26, 0xdbe1e69e303696e7ull},
+      {"asm_cpu_spec", asm_cpu_spec_text, 46, 0x312c10367ed667cdull},
+      {"link command", builtin_link_command_text, 2770, 0x780212b979b97303ull},
+      {"driver self spec 1", driver_self_specs[0], 61, 0x6a9537686852d90eull},
+      {"driver self spec 2", driver_self_specs[1], 238, 0x372d62386910ce1aull},
+      {"driver self spec 3", driver_self_specs[2], 69, 0x1676bcff75c8c99eull},
+      {"driver self spec 4", driver_self_specs[3], 22, 0x723cafb66463abecull},
+      {"compare-debug self spec", compare_debug_self_spec_text, 26, 0xdbe1e69e303696e7ull},
   };
   for (const other_text &want : expected) {
     SCOPED_TRACE(want.what);
@@ -139,7 +139,8 @@ TEST(BuiltinSpecs, MultilibTextsComeFromTheMultilibData) {
 // easiest to lose when a text is copied.
 TEST(BuiltinSpecs, CharactersEasyToLose) {
   const std::string link = builtin_spec_texts[BUILTIN_SPEC_link];
-  EXPECT_NE(link.find("%{p:%nconsider using `-pg' instead of `-p' with lumen (1)}"), std::string::npos);
+  EXPECT_NE(link.find("%{p:%nconsider using `-pg' instead of `-p' with lumen (1)}"),
+            std::string::npos);
   EXPECT_EQ(link.compare(0, 38, std::string(37, ' ') + "%"), 0);
   const std::string asm_final = builtin_spec_texts[BUILTIN_SPEC_asm_final];
   EXPECT_EQ(asm_final.compare(0, 27, "%{gsplit-dwarf: \n       obj"), 0);

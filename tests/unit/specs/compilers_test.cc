@@ -163,15 +163,14 @@ protected:
 TEST_F(FindCompiler, ByNameFollowsAliasesToTheLastRowWithTheKey) {
   const struct {
     const char *name;
-    int row;  // 0: no row, a linker input
+    int row; // 0: no row, a linker input
   } cases[] = {
-      {"x.cc", 72},     {"dir/x.cpp", 72}, {"x.CPP", 72},  {"x.C", 72},     {"x.cxx", 72},
-      {"x.c++", 72},    {"x.cp", 72},      {"x.c", 38},    {"x.h", 41},     {"x.i", 43},
-      {"x.s", 45},      {"x.S", 48},       {"x.sx", 48},   {"x.ads", 51},   {"x.adb", 51},
-      {"x.hpp", 69},    {"x.H", 69},       {"x.tcc", 69},  {"x.hh", 69},    {"x.ii", 74},
-      {"x.f90", 24},    {"x.F", 17},       {"x.m", 1},     {"x.mm", 3},     {"x.go", 33},
-      {"x.di", 36},     {"-", 39},         {"lib.so", 0},  {"x.o", 0},      {"README", 0},
-      {"x.CC", 0},      {"x.Cpp", 0},      {".c", 0},      {".cc", 0},      {"c", 0},
+      {"x.cc", 72}, {"dir/x.cpp", 72}, {"x.CPP", 72}, {"x.C", 72},   {"x.cxx", 72}, {"x.c++", 72},
+      {"x.cp", 72}, {"x.c", 38},       {"x.h", 41},   {"x.i", 43},   {"x.s", 45},   {"x.S", 48},
+      {"x.sx", 48}, {"x.ads", 51},     {"x.adb", 51}, {"x.hpp", 69}, {"x.H", 69},   {"x.tcc", 69},
+      {"x.hh", 69}, {"x.ii", 74},      {"x.f90", 24}, {"x.F", 17},   {"x.m", 1},    {"x.mm", 3},
+      {"x.go", 33}, {"x.di", 36},      {"-", 39},     {"lib.so", 0}, {"x.o", 0},    {"README", 0},
+      {"x.CC", 0},  {"x.Cpp", 0},      {".c", 0},     {".cc", 0},    {"c", 0},
   };
   for (const auto &c : cases)
     EXPECT_EQ(by_name(c.name), c.row ? row(c.row) : nullptr) << c.name;
@@ -202,10 +201,18 @@ TEST_F(FindCompiler, ByLanguage) {
     const char *language;
     int row;
   } cases[] = {
-      {"x.c", "c++", 72},         {"-", "c++", 72},        {"x.cc", "c", 38},
-      {"-", "c", 38},             {"x.h", "c-header", 41}, {"x.hh", "c++-header", 69},
-      {"x.s", "assembler", 45},   {"x.o", "lto", 75},      {"x.adb", "adawhy", 52},
-      {"x.ii", "c++-cpp-output", 74}, {"x.cc", "*", 0},    {"x.cc", "*c++", 0},
+      {"x.c", "c++", 72},
+      {"-", "c++", 72},
+      {"x.cc", "c", 38},
+      {"-", "c", 38},
+      {"x.h", "c-header", 41},
+      {"x.hh", "c++-header", 69},
+      {"x.s", "assembler", 45},
+      {"x.o", "lto", 75},
+      {"x.adb", "adawhy", 52},
+      {"x.ii", "c++-cpp-output", 74},
+      {"x.cc", "*", 0},
+      {"x.cc", "*c++", 0},
       {nullptr, "c++-system-header", 70},
   };
   for (const auto &c : cases) {
