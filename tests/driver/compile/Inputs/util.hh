@@ -1,0 +1,1 @@
+inline int util() { return 1; }
