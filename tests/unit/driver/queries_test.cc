@@ -31,6 +31,18 @@ const char configuration_block[] =
     "Supported LTO compression algorithms: zlib\n"
     "quarn version " QUARN_VERSION_STRING " " QUARN_PKGVERSION "\n";
 
+// Earlier tests of this program may have left state behind in the process
+// the child is forked from.
+void forget_earlier_state() {
+  driver_state_reset();
+  global_options = options_record();
+  selected_multilib = multilib_dirs();
+  target_root = target_root_suffix = target_sysroot_hdrs_suffix = nullptr;
+  program_prefixes = search_path_list{.label = "exec"};
+  library_prefixes = search_path_list{.label = "startfile"};
+  spec_list = nullptr;
+}
+
 // Runs the phase in a child after SETUP, with standard output joined to
 // standard error so that the order of the two shows; the result is marked
 // "<stop>" or "<go on>" at the end.
@@ -41,6 +53,7 @@ child_result answer_in_child(const std::function<void()> &setup) {
     init_translation();
     diag_context_init(global_dc);
     progname = "quarn++";
+    forget_earlier_state();
     setup();
     bool stop = answer_informational_queries();
     printf("<%s>\n", stop ? "stop" : "go on");
@@ -200,6 +213,7 @@ TEST(informational_queries, texts_go_through_the_catalogue) {
       bindtextdomain("quarn", dir);
       diag_context_init(global_dc);
       progname = "quarn++";
+      forget_earlier_state();
       c.setup();
       printf("<%s>\n", answer_informational_queries() ? "stop" : "go on");
     });
