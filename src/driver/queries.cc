@@ -5,12 +5,12 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "quarn-config.h"
 #include "diagnostics/diagnostic.h"
 #include "diagnostics/intl.h"
 #include "driver/driver_state.h"
 #include "driver/prepare_specs.h"
 #include "options/opts.h"
+#include "quarn-config.h"
 #include "specs/spec_store.h"
 #include "support/alloc.h"
 #include "support/build_configuration.h"
@@ -63,14 +63,14 @@ query_answer answer_prog_name() {
   if (!name)
     return QUERY_NOT_ASKED;
   if (driver.linker_suffix && strcmp(name, "ld") == 0) {
-    char *configured = concat(configured_linker, driver.linker_suffix, nullptr);
+    char *configured = concat(configured_linker, driver.linker_suffix);
     if (access(configured, X_OK) == 0) {
       printf("%s\n", configured);
       free(configured);
       return QUERY_STOP;
     }
     free(configured);
-    name = concat("ld", driver.linker_suffix, nullptr);
+    name = concat("ld", driver.linker_suffix);
   }
   print_found_or_name(find_program(name), name);
   return QUERY_STOP;
@@ -205,8 +205,7 @@ const help_line help_lines[] = {
      HELP_PLAIN},
     {N_("  -B <directory>           Add <directory> to the compiler's search paths.\n"),
      HELP_PLAIN},
-    {N_("  -v                       Display the programs invoked by the compiler.\n"),
-     HELP_PLAIN},
+    {N_("  -v                       Display the programs invoked by the compiler.\n"), HELP_PLAIN},
     {N_("  -###                     Like -v but options quoted and commands not executed.\n"),
      HELP_PLAIN},
     {N_("  -E                       Preprocess only; do not compile, assemble or link.\n"),
@@ -282,10 +281,18 @@ query_answer answer_configuration() {
 
 // Tried in this order; the first that answers usually ends the phase.
 query_answer (*const queries[])() = {
-    answer_search_dirs,        answer_file_name,      answer_prog_name,
-    answer_multi_lib,          answer_multi_directory, answer_multiarch,
-    answer_sysroot,            answer_multi_os_directory, answer_sysroot_headers_suffix,
-    answer_help,               answer_version,        answer_configuration,
+    answer_search_dirs,
+    answer_file_name,
+    answer_prog_name,
+    answer_multi_lib,
+    answer_multi_directory,
+    answer_multiarch,
+    answer_sysroot,
+    answer_multi_os_directory,
+    answer_sysroot_headers_suffix,
+    answer_help,
+    answer_version,
+    answer_configuration,
 };
 
 } // namespace

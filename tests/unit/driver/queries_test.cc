@@ -24,12 +24,11 @@
 
 namespace {
 
-const char configuration_block[] =
-    "Target: aarch64-rivet-freebsd13.4\n"
-    "Configured with: " QUARN_CONFIGURE_ARGS "\n"
-    "Thread model: posix\n"
-    "Supported LTO compression algorithms: zlib\n"
-    "quarn version " QUARN_VERSION_STRING " " QUARN_PKGVERSION "\n";
+const char configuration_block[] = "Target: aarch64-rivet-freebsd13.4\n"
+                                   "Configured with: " QUARN_CONFIGURE_ARGS "\n"
+                                   "Thread model: posix\n"
+                                   "Supported LTO compression algorithms: zlib\n"
+                                   "quarn version " QUARN_VERSION_STRING " " QUARN_PKGVERSION "\n";
 
 // Earlier tests of this program may have left state behind in the process
 // the child is forked from.
@@ -194,8 +193,7 @@ TEST(informational_queries, texts_go_through_the_catalogue) {
        "Ort: /usr/local/pell12/lib/quarn/aarch64-rivet-freebsd13.4/12.3.0/\nProgramme: =\n"
        "Bibliotheken: =\n<stop>\n",
        ""},
-      {"help", [] { driver.print_help = true; },
-       "Aufruf: quarn++ [Optionen] Datei...\nOptions:\n",
+      {"help", [] { driver.print_help = true; }, "Aufruf: quarn++ [Optionen] Datei...\nOptions:\n",
        "\nFehler melden:\n" QUARN_BUGURL ".\n<stop>\n"},
       {"version", [] { driver.print_version = true; },
        "quarn++, Ausgabe " QUARN_PKGVERSION QUARN_VERSION_STRING
