@@ -144,6 +144,14 @@ const text_case text_cases[] = {
     {"arch of an unknown pair's first part",
      "CPU implementer : 0x41\nCPU part : 0xd08\nCPU part : 0xd05\n", "arch",
      "-march=armv8-a+nofp+nosimd"},
+    // "arch" with a pair and no variant line: only rows for any variant can
+    // match, and thunderx3t110 is for variant 0xa alone.
+    {"arch of a pair without variants",
+     "CPU implementer : 0x43\nCPU part : 0xb8\nCPU part : 0xb9\n", "arch",
+     "-march=armv8-a+nofp+nosimd"},
+    {"arch of a pair with the variant",
+     "CPU implementer : 0x43\nCPU variant : 0xa\nCPU part : 0xb8\nCPU part : 0xb9\n", "arch",
+     "-march=armv8.3-a+nofp+nosimd+nocrc+nolse+norcpc+nordma+nopauth"},
     {"no Features line",
      "CPU implementer : 0x41\nCPU variant : 0x0\nCPU part : 0xd08\n", "cpu",
      "-mcpu=cortex-a72+nofp+nosimd+nocrc"},
