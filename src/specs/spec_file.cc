@@ -118,10 +118,11 @@ static void read_included_file(spec_reader &r, size_t command_length, bool missi
   r.pos = end;
 
   char *found = find_in_prefixes(&library_prefixes, name.c_str(), LOOKUP_READ, true);
-  if (found)
-    load_spec_file(found, false, r.from_user_file);
-  else if (!missing_ok)
-    load_spec_file(xstrdup(name.c_str()), false, r.from_user_file);
+  const bool was_found = found != nullptr;
+  const std::string path = found ? found : name;
+  free(found);
+  if (was_found || !missing_ok)
+    load_spec_file(path.c_str(), false, r.from_user_file);
   else if (global_options.verbose_flag)
     notice_to_stream(stderr, "could not find specs file %s\n", name.c_str());
 }

@@ -214,7 +214,9 @@ const char *include_spec_function(int argc, const char **argv) {
   if (argc != 1)
     quarn_unreachable();
   char *found = find_library_file(argv[0]);
-  load_spec_file(found ? found : xstrdup(argv[0]), false, false);
+  const std::string path = found ? found : argv[0];
+  free(found);
+  load_spec_file(path.c_str(), false, false);
   return nullptr;
 }
 
