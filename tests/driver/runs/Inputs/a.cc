@@ -1,0 +1,2 @@
+int b();
+int main() { return b(); }
