@@ -1,0 +1,4 @@
+#include "greet.h"
+#include "util.h"
+
+void greet(const char *name) { (void)twice(name[0]); }

@@ -1,0 +1,2 @@
+#pragma once
+void greet(const char *name);
