@@ -54,7 +54,8 @@ const char *skip_blanks(const char *p) {
 }
 
 bool is_atom_char(char c) {
-  return isalnum(static_cast<unsigned char>(c)) || strchr("_-+=,.@", c) != nullptr;
+  // strchr finds the terminator too: the end of the text is no atom character.
+  return c != '\0' && (isalnum(static_cast<unsigned char>(c)) || strchr("_-+=,.@", c) != nullptr);
 }
 
 [[noreturn]] void invalid_at(const group_reader &reader, char c) {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -192,6 +193,28 @@ INSTANTIATE_TEST_SUITE_P(
         invalid_case{"substitution_mixed_stars", "%{a*|b:X%*}",
                      "braced spec body 'X%*}' is invalid"}),
     [](const testing::TestParamInfo<invalid_case> &info) { return std::string(info.param.name); });
+
+// The end of the text is never part of an atom: what follows the terminator in
+// memory (here a well-formed rest of a group) must not be read.
+TEST(invalid_group_end, text_ending_inside_an_atom) {
+  static const char text[] = "%{ab\0|x:y}";
+  child_result child = run_in_child([] {
+    reset_interpreter_world();
+    add_switch("-x");
+    expand_spec(text, nullptr);
+    // Reached only when the scan went on past the terminator.
+    fprintf(stderr, "read past the end");
+  });
+  EXPECT_EQ(child.status, 1);
+  EXPECT_THAT(child.err, testing::StartsWith("quarn++: fatal error: braced spec 'ab' is invalid at "));
+  child_result scan = run_in_child([] {
+    reset_interpreter_world();
+    add_switch("-x");
+    mark_switches_in_text(text, false);
+    fprintf(stderr, "%s", driver.switches.entries[0].accepted ? "read past the end" : "stopped");
+  });
+  EXPECT_EQ(scan.err, "stopped");
+}
 
 // The accepted-switch scan over whole texts.
 struct mark_case {
