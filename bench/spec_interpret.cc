@@ -3,7 +3,8 @@
 // and a text of N %(NAME) references to a short named spec. Sizes 1k, 10k
 // and 100k by default; the time per size should grow about 10x per step when
 // nothing is quadratic. No command runs: expand_spec only builds arguments.
-// Usage: bench_spec_interpret [RUNS]
+// Usage: bench_spec_interpret [RUNS] [LARGEST] (sizes LARGEST/100, /10 and
+// LARGEST itself)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -59,8 +60,9 @@ reading median(std::vector<reading> readings) {
 
 int main(int argc, char **argv) {
   int runs = argc > 1 ? atoi(argv[1]) : 5;
-  if (runs < 1) {
-    fprintf(stderr, "usage: %s [RUNS]\n", argv[0]);
+  int largest = argc > 2 ? atoi(argv[2]) : 100000;
+  if (runs < 1 || largest < 100) {
+    fprintf(stderr, "usage: %s [RUNS] [LARGEST]\n", argv[0]);
     return 2;
   }
   progname = "bench_spec_interpret";
@@ -69,7 +71,7 @@ int main(int argc, char **argv) {
   init_builtin_specs();
   define_spec("piece", "-x%{v:-v}", false);
 
-  const int sizes[] = {1000, 10000, 100000};
+  const int sizes[] = {largest / 100, largest / 10, largest};
   double selection_ms[3] = {}, reference_ms[3] = {};
   printf("%8s %14s %8s %14s %8s %12s\n", "N", "%{f*} ms", "words", "%(NAME) ms", "words",
          "peak KiB");
