@@ -15,6 +15,7 @@
 #include "driver/driver_state.h"
 #include "interp_test_support.h"
 #include "options/opts.h"
+#include "specs/compilers.h"
 #include "specs/spec_interpreter.h"
 #include "specs/spec_state.h"
 #include "specs/spec_store.h"
@@ -213,6 +214,21 @@ TEST_F(interpreter_test, single_letter_directives_read_the_current_slot) {
   add_switch("-static");
   EXPECT_EQ(expand("a %S b"), (words{"a", "crt1.o-s", "b"}));
   builtin_spec_slots[BUILTIN_SPEC_startfile] = saved;
+}
+
+TEST_F(interpreter_test, preprocessor_text_of_the_row_before_the_named_spec) {
+  const char *saved = builtin_spec_slots[BUILTIN_SPEC_cpp];
+  builtin_spec_slots[BUILTIN_SPEC_cpp] = "-Dnamed";
+  static const compiler_entry cxx = {"@c++", "", "-Drow%{v:-v}", false, true};
+  static const compiler_entry c = {"@c", "", nullptr, false, true};
+  add_switch("-v");
+  interpreter.cur_compiler = &cxx;
+  EXPECT_EQ(expand("%C x"), (words{"-Drow-v", "x"}));
+  interpreter.cur_compiler = &c;
+  EXPECT_EQ(expand("%C x"), (words{"-Dnamed", "x"}));
+  interpreter.cur_compiler = nullptr;
+  EXPECT_EQ(expand("%C"), (words{"-Dnamed"}));
+  builtin_spec_slots[BUILTIN_SPEC_cpp] = saved;
 }
 
 TEST_F(interpreter_test, failure_inside_a_named_spec_stops_its_caller) {
