@@ -11,7 +11,27 @@ static const char *oom_program_name;
 
 void xmalloc_set_program_name(const char *name) { oom_program_name = name; }
 
+#ifdef QUARN_TEST_HOOKS
+// Test programs only: QUARN_TEST_ALLOC_FAIL=N makes the Nth request of the
+// family fail, so every out-of-memory path can be reached in turn.
+static bool injected_failure() {
+  static unsigned long fail_at = [] {
+    const char *text = getenv("QUARN_TEST_ALLOC_FAIL");
+    return text ? strtoul(text, nullptr, 10) : 0UL;
+  }();
+  static unsigned long requests;
+  return fail_at != 0 && ++requests == fail_at;
+}
+#else
+static bool injected_failure() { return false; }
+#endif
+
+static volatile bool allocation_failed;
+
+bool xmalloc_failure_seen() { return allocation_failed; }
+
 void xmalloc_failed(size_t size) {
+  allocation_failed = true;
   // Formatted into a fixed buffer: no further allocation may happen here.
   char message[512];
   const char *name = oom_program_name ? oom_program_name : "";
@@ -29,7 +49,7 @@ void xmalloc_failed(size_t size) {
 void *xmalloc(size_t size) {
   if (size == 0)
     size = 1;
-  void *p = malloc(size);
+  void *p = injected_failure() ? nullptr : malloc(size);
   if (!p)
     xmalloc_failed(size);
   return p;
@@ -38,7 +58,7 @@ void *xmalloc(size_t size) {
 void *xcalloc(size_t count, size_t size) {
   if (count == 0 || size == 0)
     count = size = 1;
-  void *p = calloc(count, size);
+  void *p = injected_failure() ? nullptr : calloc(count, size);
   if (!p)
     xmalloc_failed(count * size);
   return p;
@@ -47,7 +67,7 @@ void *xcalloc(size_t count, size_t size) {
 void *xrealloc(void *ptr, size_t size) {
   if (size == 0)
     size = 1;
-  void *p = ptr ? realloc(ptr, size) : malloc(size);
+  void *p = injected_failure() ? nullptr : ptr ? realloc(ptr, size) : malloc(size);
   if (!p)
     xmalloc_failed(size);
   return p;
@@ -104,7 +124,8 @@ static void *aligned_xmalloc(size_t size, std::align_val_t align) {
   // Rounding a huge request up to the alignment would wrap to a tiny block.
   if (size > SIZE_MAX - (alignment - 1))
     xmalloc_failed(size);
-  void *p = aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+  size_t rounded = (size + alignment - 1) / alignment * alignment;
+  void *p = injected_failure() ? nullptr : aligned_alloc(alignment, rounded);
   if (!p)
     xmalloc_failed(size);
   return p;

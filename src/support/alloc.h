@@ -9,6 +9,10 @@ void xmalloc_set_program_name(const char *name);
 
 [[noreturn]] void xmalloc_failed(size_t size);
 
+// True once an allocation failed: the program is ending with the report, and
+// the exit cleanup treats the run as failed.
+bool xmalloc_failure_seen();
+
 void *xmalloc(size_t size);
 void *xcalloc(size_t count, size_t size);
 void *xrealloc(void *ptr, size_t size);

@@ -220,6 +220,11 @@ int execute(arg_vector *command_args) {
     }
   }
 
+  // Made before any child starts: nothing may allocate between the starts and
+  // the waits, or running out of memory would leave children unwaited.
+  int count = static_cast<int>(commands.size());
+  std::vector<int> statuses(count);
+  std::vector<child_time> times(count);
   bool timed = exec_state.report_times || exec_state.time_file;
   process_pipeline *pipeline = pipeline_create(PEX_PIPES | (timed ? PEX_TIMES : 0), progname, nullptr);
   for (size_t i = 0; i < commands.size(); ++i) {
@@ -232,9 +237,6 @@ int execute(arg_vector *command_args) {
   }
   exec_state.commands_run++;
 
-  int count = static_cast<int>(commands.size());
-  std::vector<int> statuses(count);
-  std::vector<child_time> times(count);
   if (!pipeline_statuses(pipeline, count, statuses.data()))
     fatal_error(UNKNOWN_LOCATION, "failed to get exit status: %m");
   if (timed && !pipeline_times(pipeline, count, times.data()))

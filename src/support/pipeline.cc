@@ -60,11 +60,8 @@ static bool gather_statuses(process_pipeline *pipeline, bool final_reaping, cons
                             int *err) {
   if (pipeline->waited_count == pipeline->child_count)
     return true;
+  // The arrays have room for every child already (reserve_child_slot).
   int count = pipeline->child_count;
-  pipeline->statuses = static_cast<int *>(xrealloc(pipeline->statuses, count * sizeof(int)));
-  if (pipeline->flags & PEX_TIMES)
-    pipeline->times =
-        static_cast<child_time *>(xrealloc(pipeline->times, count * sizeof(child_time)));
   bool ok = true;
   for (int i = pipeline->waited_count; i < count; ++i) {
     child_time *time = (pipeline->flags & PEX_TIMES) ? &pipeline->times[i] : nullptr;
@@ -83,6 +80,18 @@ static bool gather_statuses(process_pipeline *pipeline, bool final_reaping, cons
   }
   pipeline->waited_count = count;
   return ok;
+}
+
+// Room for one more child's id, status and times, made before it starts: an
+// allocation failing after the start would end the program with a child that
+// nobody waits for, still writing files the exit cleanup has removed.
+static void reserve_child_slot(process_pipeline *pipeline) {
+  size_t slots = static_cast<size_t>(pipeline->child_count) + 1;
+  pipeline->children = static_cast<pid_t *>(xrealloc(pipeline->children, slots * sizeof(pid_t)));
+  pipeline->statuses = static_cast<int *>(xrealloc(pipeline->statuses, slots * sizeof(int)));
+  if (pipeline->flags & PEX_TIMES)
+    pipeline->times =
+        static_cast<child_time *>(xrealloc(pipeline->times, slots * sizeof(child_time)));
 }
 
 const char *pipeline_run(process_pipeline *pipeline, int flags, const char *executable,
@@ -199,12 +208,11 @@ const char *pipeline_run(process_pipeline *pipeline, int flags, const char *exec
     // With pipes the child must not keep the read end meant for the next stage,
     // or that stage would never see end of file.
     int to_close = (pipeline->flags & PEX_PIPES) ? pipeline->next_input : -1;
+    reserve_child_slot(pipeline);
     pid_t pid = ops->spawn(pipeline, flags, executable, argv, in, out, errdes, to_close, &message,
                            err);
     if (pid < 0)
       goto fail;
-    pipeline->children =
-        static_cast<pid_t *>(xrealloc(pipeline->children, (pipeline->child_count + 1) * sizeof(pid_t)));
     pipeline->children[pipeline->child_count++] = pid;
     return nullptr;
   }

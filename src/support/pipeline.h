@@ -69,7 +69,7 @@ struct process_pipeline {
   int error_pipe;            // read end of the last stage's standard error, or -1
   int child_count;
   pid_t *children;
-  int *statuses;             // none until the children were waited for
+  int *statuses;             // room for every child; valid once waited for
   child_time *times;         // only with PEX_TIMES
   int waited_count;
   int remove_count;

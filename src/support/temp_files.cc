@@ -40,6 +40,11 @@ void note_temp_file(const char *name, bool always_delete, bool delete_on_failure
     add_to_list(always_delete_list, name);
   if (delete_on_failure)
     add_to_list(failure_delete_list, name);
+  char *unrecorded = unrecorded_temp_file.load();
+  if (unrecorded && strcmp(unrecorded, name) == 0) {
+    unrecorded_temp_file.store(nullptr);
+    free(unrecorded);
+  }
 }
 
 // Async-signal-safe: stat and unlink only. Returns false when an unlink failed.
@@ -60,8 +65,14 @@ static void delete_list_quietly(temp_file_entry *list) {
     unlink_if_plain_file(entry->name);
 }
 
+// Also not reaching the lists: the file made last, when it was never recorded.
+static void delete_unrecorded_file() {
+  if (const char *name = unrecorded_temp_file.load())
+    unlink_if_plain_file(name);
+}
+
 static bool fatal_error_seen() {
-  return global_dc->kind_count[KIND_FATAL] != 0 || global_dc->kind_count[KIND_ICE] != 0 ||
+  return xmalloc_failure_seen() || global_dc->kind_count[KIND_FATAL] != 0 || global_dc->kind_count[KIND_ICE] != 0 ||
          global_dc->kind_count[KIND_ICE_NOBT] != 0;
 }
 
@@ -75,6 +86,7 @@ void remove_temp_files() {
     for (temp_file_entry *entry = always_delete_list.load(); entry; entry = entry->next)
       delete_if_plain_file(entry->name);
   }
+  delete_unrecorded_file();
   always_delete_list.store(nullptr);
 }
 
@@ -89,6 +101,7 @@ void cleanup_signal_handler(int signo) {
   signal(signo, SIG_DFL);
   delete_list_quietly(failure_delete_list.load());
   delete_list_quietly(always_delete_list.load());
+  delete_unrecorded_file();
   always_delete_list.store(nullptr);
   kill(getpid(), signo);
 }

@@ -13,6 +13,10 @@ const char *temp_dir();
 char *make_temp_name(const char *suffix);
 char *make_temp_name_with_prefix(const char *prefix, const char *suffix);
 
+// A copy of the name make_temp_name made last, until note_temp_file records
+// it: an exit or a signal in between still removes the file.
+extern std::atomic<char *> unrecorded_temp_file;
+
 struct temp_file_entry {
   char *name;
   temp_file_entry *next;

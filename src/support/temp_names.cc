@@ -34,6 +34,8 @@ static char *choose_temp_dir() {
   return result;
 }
 
+std::atomic<char *> unrecorded_temp_file{nullptr};
+
 const char *temp_dir() {
   static char *dir = choose_temp_dir();
   return dir;
@@ -55,12 +57,17 @@ char *make_temp_name_with_prefix(const char *prefix, const char *suffix) {
   memcpy(p, "XXXXXX", 6);
   p += 6;
   memcpy(p, suffix, suffix_length + 1);
+  size_t size = p + suffix_length + 1 - name;
+  // Allocated before the file exists, so no allocation failure can strand it.
+  char *copy = static_cast<char *>(xmalloc(size));
 
   int fd = mkstemps(name, static_cast<int>(suffix_length));
   if (fd < 0) {
     fprintf(stderr, "Cannot create temporary file in %s: %s\n", dir, strerror(errno));
     _exit(1);
   }
+  memcpy(copy, name, size);
+  free(unrecorded_temp_file.exchange(copy));
   if (close(fd) != 0)
     _exit(1);
   return name;

@@ -1,0 +1,98 @@
+"""Every allocation of a run fails in turn: the run ends with the
+out-of-memory message and status 1, or completes once N is past its last
+allocation; it never crashes and leaves no temporary file. An output may stay
+only when the command that wrote it had finished: then it is whole."""
+
+import os
+import re
+import shutil
+
+import harness
+
+# "\n%s%sout of memory allocating %lu bytes\n": the name is there once the
+# driver has set it, which happens before its first allocation of a run.
+OOM_MESSAGE = re.compile(r"\nquarn\+\+: out of memory allocating [1-9][0-9]* bytes\n\Z")
+
+# Name, arguments, and the files a completed run leaves in the work directory
+# besides the source.
+CASES = [
+    ("dry run", ["-###", "-c", "hello.cc"], []),
+    ("compile only", ["-c", "hello.cc"], ["hello.o"]),
+    ("compile and link", ["hello.cc", "-o", "hello"], ["hello"]),
+]
+
+# Temporary names differ from run to run; whole outputs are equal apart from them.
+TEMP_NAME = re.compile(r"cc[A-Za-z0-9]{6}")
+
+
+def normalised(path):
+    with open(path, errors="replace") as stream:
+        return TEMP_NAME.sub("ccXXXXXX", stream.read())
+
+
+# Well above the few hundred a run of these makes: the loop must end by a
+# completed run, not by this bound.
+MAX_REQUESTS = 20000
+
+
+def main():
+    args = harness.parse_args()
+    failures = harness.Failures()
+    summary = []
+    for name, argv, outputs in CASES:
+        scratch = harness.Scratch("oom")
+        shutil.copy(os.path.join(args.inputs, "hello.cc"), scratch.work)
+        env = harness.base_environment(scratch.tmp)
+        reference = harness.run([args.hooked] + argv, env, scratch.work)
+        if not failures.check(reference.returncode == 0,
+                              "%s: the run without failures: status %d\n%s"
+                              % (name, reference.returncode, reference.stderr)):
+            continue
+        whole = {output: normalised(os.path.join(scratch.work, output)) for output in outputs}
+        scratch.clear_work(keep=("hello.cc",))
+        completed_at = None
+        for n in range(1, MAX_REQUESTS + 1):
+            env["QUARN_TEST_ALLOC_FAIL"] = str(n)
+            result = harness.run([args.hooked] + argv, env, scratch.work)
+            where = "%s, allocation %d" % (name, n)
+            failures.check(not harness.sanitizer_report(result.stderr),
+                           "%s: sanitizer report:\n%s" % (where, result.stderr))
+            failures.check(scratch.leftovers() == [],
+                           "%s: left in TMPDIR: %s" % (where, scratch.leftovers()))
+            scratch.clear_tmp()
+            present = sorted(set(os.listdir(scratch.work)) - {"hello.cc"})
+            if result.returncode == 0 and not OOM_MESSAGE.search(result.stderr):
+                completed_at = n
+                failures.check(present == outputs,
+                               "%s: completed run left %s, expected %s" % (where, present, outputs))
+                break
+            failures.check(result.returncode == 1,
+                           "%s: status %d, expected 1" % (where, result.returncode))
+            failures.check(OOM_MESSAGE.search(result.stderr) is not None,
+                           "%s: no out-of-memory message at the end of:\n%s" % (where, result.stderr))
+            for output in present:
+                failures.check(output in whole and
+                               normalised(os.path.join(scratch.work, output)) == whole[output],
+                               "%s: a failed run left %s, not whole" % (where, output))
+            scratch.clear_work(keep=("hello.cc",))
+        if not failures.check(completed_at is not None,
+                              "%s: no run completed within %d allocations" % (name, MAX_REQUESTS)):
+            continue
+        # The first request failing must be a real failure, or the hook is not
+        # reached and the loop above proved nothing.
+        failures.check(completed_at > 1, "%s: the first allocation did not fail" % name)
+        summary.append("%s: %d allocations" % (name, completed_at - 1))
+
+        # Far past the end: the run is the ordinary one.
+        scratch.clear_work(keep=("hello.cc",))
+        env["QUARN_TEST_ALLOC_FAIL"] = str(completed_at * 10)
+        result = harness.run([args.hooked] + argv, env, scratch.work)
+        failures.check(result.returncode == 0 and OOM_MESSAGE.search(result.stderr) is None,
+                       "%s: run with the failure past the end: status %d\n%s"
+                       % (name, result.returncode, result.stderr))
+        scratch.remove()
+    failures.finish("; ".join(summary))
+
+
+if __name__ == "__main__":
+    main()
