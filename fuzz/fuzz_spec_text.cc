@@ -2,8 +2,8 @@
 // with one of the interpreter's own fatal errors, never with a crash, a read
 // past the text or a runaway recursion. The input cut at NUL bytes: the first
 // piece is the spec text, the others are switches ("pipe" turns -pipe on).
-// Commands are recorded, never run; fatal errors return here instead of
-// ending the process. Strings made while interpreting live until the process
+// Commands are recorded, never run; fatal and internal errors return here
+// instead of ending the process. Strings made while interpreting live until the process
 // ends, so run with ASAN_OPTIONS=detect_leaks=0.
 #include <dirent.h>
 #include <unistd.h>
@@ -36,7 +36,12 @@ std::string temp_files_dir;
 
 void return_from_fatal(diag_context *context, diag_record *record) {
   original_finalizer(context, record);
-  if (record->kind == KIND_FATAL) {
+  // An internal error after errors would end the process before reaching here.
+  context->kind_count[KIND_ERROR] = 0;
+  context->kind_count[KIND_SORRY] = 0;
+  // Spec functions called with the wrong number of words end in an internal
+  // error by design, like a fatal error: both are the program's own ends.
+  if (record->kind == KIND_FATAL || record->kind == KIND_ICE || record->kind == KIND_ICE_NOBT) {
     context->lock = 0;
     longjmp(fatal_return, 1);
   }
@@ -50,22 +55,6 @@ int record_command(arg_vector *args) {
   return 0;
 }
 
-bool set_up() {
-  char pattern[] = "/tmp/fuzz-spec-text-XXXXXX";
-  if (!mkdtemp(pattern))
-    abort();
-  temp_files_dir = pattern;
-  setenv("TMPDIR", pattern, 1);
-  progname = "quarn++";
-  diag_context_init(global_dc);
-  original_finalizer = global_dc->finalizer;
-  global_dc->finalizer = return_from_fatal;
-  init_spec_state();
-  init_builtin_specs();
-  spec_command_runner = record_command;
-  return true;
-}
-
 void empty_temp_files_dir() {
   DIR *dir = opendir(temp_files_dir.c_str());
   if (!dir)
@@ -74,6 +63,28 @@ void empty_temp_files_dir() {
     if (entry->d_name[0] != '.')
       unlink((temp_files_dir + "/" + entry->d_name).c_str());
   closedir(dir);
+}
+
+void remove_temp_files_dir() {
+  empty_temp_files_dir();
+  rmdir(temp_files_dir.c_str());
+}
+
+bool set_up() {
+  char pattern[] = "/tmp/fuzz-spec-text-XXXXXX";
+  if (!mkdtemp(pattern))
+    abort();
+  temp_files_dir = pattern;
+  setenv("TMPDIR", pattern, 1);
+  atexit(remove_temp_files_dir);
+  progname = "quarn++";
+  diag_context_init(global_dc);
+  original_finalizer = global_dc->finalizer;
+  global_dc->finalizer = return_from_fatal;
+  init_spec_state();
+  init_builtin_specs();
+  spec_command_runner = record_command;
+  return true;
 }
 
 // Every temporary file a case made, noted or not, goes before the next case.
