@@ -17,6 +17,10 @@ typedef void (*backtrace_error_callback)(void *data, const char *message, int er
 void walk_backtrace(int skip, backtrace_step_callback step, backtrace_error_callback error,
                     void *data);
 
+// The name of the function of the program's own file that holds PC, from its
+// symbol table; null when no function there holds it.
+const char *function_in_symbol_table(uintptr_t pc);
+
 // DATA points to the int count of frames printed so far.
 int backtrace_step_printer(void *data, uintptr_t pc, const char *filename, int lineno,
                            const char *function);

@@ -1,5 +1,7 @@
 // The backtrace callbacks, fed with synthetic frames, and the stack walker.
 #include <cerrno>
+#include <cstdlib>
+#include <cxxabi.h>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -122,6 +124,38 @@ __attribute__((noinline)) collected_frames walk_from_here() {
 }
 
 namespace {
+
+// Local to this file: only the full symbol table knows its name, dladdr does not.
+__attribute__((noinline)) int local_function(int x) { return x * 3 + 1; }
+
+int global_datum = 7;
+
+TEST(FunctionInSymbolTable, NamesWhatHoldsTheAddress) {
+  struct {
+    uintptr_t pc;
+    const char *expected;  // demangled; null: no function holds the address
+  } cases[] = {
+      {reinterpret_cast<uintptr_t>(&walk_from_here), "walk_from_here()"},
+      {reinterpret_cast<uintptr_t>(&walk_from_here) + 1, "walk_from_here()"},
+      {reinterpret_cast<uintptr_t>(&local_function) + 2, "(anonymous namespace)::local_function(int)"},
+      {reinterpret_cast<uintptr_t>(&global_datum), nullptr},
+      {0, nullptr},
+  };
+  for (const auto &c : cases) {
+    const char *name = function_in_symbol_table(c.pc);
+    if (!c.expected) {
+      EXPECT_EQ(name, nullptr) << name;
+      continue;
+    }
+    ASSERT_NE(name, nullptr) << c.expected;
+    int status = -1;
+    char *demangled = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    EXPECT_EQ(status, 0) << name;
+    EXPECT_STREQ(demangled, c.expected);
+    free(demangled);
+  }
+  EXPECT_EQ(local_function(1), 4);
+}
 
 TEST(WalkBacktrace, SeesTheCaller) {
   collected_frames c = walk_from_here();
