@@ -13,9 +13,9 @@ foreach(tool nm ranlib)
     DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" RENAME "quarn-${tool}.1")
 endforeach()
 
-# The catalogues go where the driver looks for them: the configured catalogue
-# directory, kept relative to the prefix when it lies inside it so that a
-# moved or staged installation carries them along.
+# The catalogues go to the configured catalogue directory, where the driver
+# looks for them; inside the configured prefix it is taken relative to the
+# install prefix like everything else, so a staged install (DESTDIR) has them.
 include("${CMAKE_CURRENT_LIST_DIR}/catalogues.cmake")
 string(FIND "${QUARN_LOCALEDIR}" "${QUARN_PREFIX}/" prefix_at)
 if(prefix_at EQUAL 0)

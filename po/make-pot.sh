@@ -84,5 +84,7 @@ done
   --package-name=quarn --package-version="$version" \
   --msgid-bugs-address="$bugs" \
   --copyright-holder="The Quarn Project" \
-  -o "$output" \
+  -o "$work/quarn.pot" \
   "$work/sources.pot" "$work/option-catalogue.po"
+
+sed '1s/^# SOME DESCRIPTIVE TITLE\.$/# Messages of the quarn compiler driver./' "$work/quarn.pot" > "$output"
