@@ -17,6 +17,8 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "diagnostics/diagnostic.h"
 #include "driver/driver_state.h"
@@ -79,15 +81,63 @@ const char *skip_function_call(const char *p) {
 
 driver_switch &switch_at(int index) { return driver.switches.entries[index]; }
 
+// Where each switch name last occurs, made at the first liveness decision of
+// one group, so that deciding every switch of a huge command line stays
+// linear. The table does not change while a group is evaluated.
+struct liveness_index {
+  bool built = false;
+  std::unordered_map<std::string_view, int> last;
+  int last_o = -1;
+};
+
+void build_index(liveness_index *ix) {
+  for (int j = 0; j < driver.switches.count; j++) {
+    const char *name = switch_at(j).name;
+    ix->last[name] = j;
+    if (name[0] == 'O')
+      ix->last_o = j;
+  }
+  ix->built = true;
+}
+
+// Whether a switch after `index` has exactly `name`; with no index, by a scan.
+bool later_switch_named(int index, std::string_view name, liveness_index *ix) {
+  if (!ix) {
+    for (int j = index + 1; j < driver.switches.count; j++)
+      if (name == switch_at(j).name)
+        return true;
+    return false;
+  }
+  if (!ix->built)
+    build_index(ix);
+  auto found = ix->last.find(name);
+  return found != ix->last.end() && found->second > index;
+}
+
+// Whether a switch after `index` is an -O level.
+bool later_optimization_switch(int index, liveness_index *ix) {
+  if (!ix) {
+    for (int j = index + 1; j < driver.switches.count; j++)
+      if (switch_at(j).name[0] == 'O')
+        return true;
+    return false;
+  }
+  if (!ix->built)
+    build_index(ix);
+  return ix->last_o > index;
+}
+
+bool decide_liveness(int index, int prefix_length, liveness_index *ix);
+
 bool name_matches(const char *name, const std::string &text, bool starred) {
   return strncmp(name, text.c_str(), text.size()) == 0 && (starred || name[text.size()] == '\0');
 }
 
-bool switch_atom_matches(const atom &a) {
+bool switch_atom_matches(const atom &a, liveness_index *ix) {
   int n = static_cast<int>(a.text.size());
   for (int i = 0; i < driver.switches.count; i++)
     if (name_matches(switch_at(i).name, a.text, a.starred) &&
-        switch_is_live(i, a.starred ? n : -1))
+        decide_liveness(i, a.starred ? n : -1, ix))
       return true;
   // -DFOO and -D FOO are one macro to %{DFOO}.
   if (a.text.empty())
@@ -101,17 +151,17 @@ bool switch_atom_matches(const atom &a) {
     const char *arg = sw.args[0];
     if (strncmp(arg, rest, rest_len) != 0)
       continue;
-    if (a.starred ? switch_is_live(i, 1)
-                  : sw.name[1] == '\0' && arg[rest_len] == '\0' && switch_is_live(i, -1))
+    if (a.starred ? decide_liveness(i, 1, ix)
+                  : sw.name[1] == '\0' && arg[rest_len] == '\0' && decide_liveness(i, -1, ix))
       return true;
   }
   return false;
 }
 
-bool atom_matches(const atom &a) {
+bool atom_matches(const atom &a, liveness_index *ix) {
   switch (a.kind) {
   case ATOM_SWITCH:
-    return switch_atom_matches(a);
+    return switch_atom_matches(a, ix);
   case ATOM_SUFFIX:
     return strcmp(interpreter.cur_suffix ? interpreter.cur_suffix : "", a.text.c_str()) == 0;
   case ATOM_LANGUAGE: {
@@ -171,11 +221,11 @@ bool read_atom(group_reader &reader, bool evaluate, atom *a) {
 }
 
 // Ordered selection: every live switch the atom names gets its mark.
-void mark_selected(const atom &a) {
+void mark_selected(const atom &a, liveness_index *ix) {
   int n = static_cast<int>(a.text.size());
   for (int i = 0; i < driver.switches.count; i++)
     if (name_matches(switch_at(i).name, a.text, a.starred) &&
-        switch_is_live(i, a.starred ? n : -1))
+        decide_liveness(i, a.starred ? n : -1, ix))
       switch_at(i).marked = true;
 }
 
@@ -220,13 +270,13 @@ body_text read_body(const char *start) {
 }
 
 // Runs a matched body: once, or once per live switch the starred atom names.
-bool run_body(const body_text &body, const std::string &matching) {
+bool run_body(const body_text &body, const std::string &matching, liveness_index *ix) {
   if (!body.substituting)
     return do_spec_1(body.text.c_str(), 0, nullptr) == 0;
   int n = static_cast<int>(matching.size());
   for (int i = 0; i < driver.switches.count; i++) {
     const char *name = switch_at(i).name;
-    if (strncmp(name, matching.c_str(), n) != 0 || !switch_is_live(i, n))
+    if (strncmp(name, matching.c_str(), n) != 0 || !decide_liveness(i, n, ix))
       continue;
     if (do_spec_1(body.text.c_str(), 0, name + n) != 0)
       return false;
@@ -253,6 +303,7 @@ const char *eval_brace_group(const char *after_brace, const char *) {
   bool matched = false;
   bool all_starred = true;
   std::string matching;
+  liveness_index index;
 
   for (;;) {
     const char *atom_start = skip_blanks(reader.p);
@@ -270,7 +321,7 @@ const char *eval_brace_group(const char *after_brace, const char *) {
       if (a.negated || test || empty || choice)
         invalid_at(reader, op);
       ordered = true;
-      mark_selected(a);
+      mark_selected(a, &index);
       reader.p++;
       if (op == '}') {
         write_marked();
@@ -291,7 +342,7 @@ const char *eval_brace_group(const char *after_brace, const char *) {
         matched = true;
         matching.clear();
       }
-    } else if (evaluate && atom_matches(a) != a.negated) {
+    } else if (evaluate && atom_matches(a, &index) != a.negated) {
       matched = true;
       matching = a.text;
     }
@@ -303,7 +354,7 @@ const char *eval_brace_group(const char *after_brace, const char *) {
     body_text body = read_body(reader.p);
     if (body.substituting && !all_starred)
       fatal_error(UNKNOWN_LOCATION, "braced spec body %qs is invalid", reader.p);
-    if (matched && !earlier_matched && !run_body(body, matching))
+    if (matched && !earlier_matched && !run_body(body, matching, &index))
       return nullptr;
     reader.p = body.end + 1;
     if (*body.end == '}')
@@ -316,21 +367,21 @@ const char *eval_brace_group(const char *after_brace, const char *) {
   }
 }
 
-bool switch_is_live(int index, int prefix_length) {
+namespace {
+
+bool decide_liveness(int index, int prefix_length, liveness_index *ix) {
   driver_switch &sw = switch_at(index);
   if (sw.liveness != 0)
     return (sw.liveness & SWITCH_ALIVE) && !removed_for_good_or_overridden(sw.liveness);
   if (prefix_length == 0 || prefix_length == 1)
     return true;
   const char *name = sw.name;
-  int count = driver.switches.count;
   if (name[0] == 'O') {
-    for (int j = index + 1; j < count; j++)
-      if (switch_at(j).name[0] == 'O') {
-        sw.liveness |= SWITCH_OVERRIDDEN;
-        sw.accepted = true;
-        return false;
-      }
+    if (later_optimization_switch(index, ix)) {
+      sw.liveness |= SWITCH_OVERRIDDEN;
+      sw.accepted = true;
+      return false;
+    }
   } else if (name[0] && strchr("Wfmg", name[0])) {
     // -Xno-YYY and -XYYY override each other.
     std::string opposite(1, name[0]);
@@ -338,16 +389,21 @@ bool switch_is_live(int index, int prefix_length) {
       opposite += name + 4;
     else
       opposite = opposite + "no-" + (name + 1);
-    for (int j = index + 1; j < count; j++)
-      if (opposite == switch_at(j).name) {
-        sw.liveness |= SWITCH_OVERRIDDEN;
-        if (sw.recognized)
-          sw.accepted = true;
-        return false;
-      }
+    if (later_switch_named(index, opposite, ix)) {
+      sw.liveness |= SWITCH_OVERRIDDEN;
+      if (sw.recognized)
+        sw.accepted = true;
+      return false;
+    }
   }
   sw.liveness |= SWITCH_ALIVE;
   return true;
+}
+
+} // namespace
+
+bool switch_is_live(int index, int prefix_length) {
+  return decide_liveness(index, prefix_length, nullptr);
 }
 
 void emit_switch(int index, bool omit_name) {
