@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the client tests run (build tools, a compiler
-# cache, a distributed-build engine) when they are missing. Idempotent: with
-# everything present it does nothing. Not as root it only says what to install.
+# Installs the Debian packages the client and documentation tests run (build
+# tools, a compiler cache, a distributed-build engine, the catalogue and manual
+# page tools) when they are missing. Idempotent: with everything present it
+# does nothing. Not as root it only says what to install.
 set -euo pipefail
 
-packages=(make cmake ninja-build ccache distcc)
+packages=(make cmake ninja-build ccache distcc gettext groff-base man-db)
 
 missing=()
 for package in "${packages[@]}"; do
