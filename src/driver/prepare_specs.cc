@@ -146,14 +146,30 @@ static void point_exec_root_at_version_dir() {
     driver.exec_root = concat(driver.exec_root, QUARN_TARGET "/" QUARN_VERSION "/");
 }
 
+// The first switch a text may still accept: only recognized ones, unless the
+// text comes from a user's file. Switches never lose their mark, so each cursor
+// only moves forward.
+static bool switch_left_to_accept(int *cursor, bool user_spec) {
+  for (; *cursor < driver.switches.count; ++*cursor) {
+    const driver_switch &sw = driver.switches.entries[*cursor];
+    if (!sw.accepted && (sw.recognized || user_spec))
+      return true;
+  }
+  return false;
+}
+
+// Scanning the texts is most of the set-up: it stops once no switch is left
+// for them to accept.
 static void mark_accepted_switches() {
+  int recognized_cursor = 0, any_cursor = 0;
   for (size_t i = 0; i < compiler_count; i++)
-    if (compilers[i].spec)
+    if (compilers[i].spec && switch_left_to_accept(&recognized_cursor, false))
       mark_switches_in_text(compilers[i].spec, false);
   for (named_spec *spec = spec_list; spec; spec = spec->next)
-    if (*spec->slot)
+    if (*spec->slot && switch_left_to_accept(spec->from_user_file ? &any_cursor : &recognized_cursor,
+                                             spec->from_user_file))
       mark_switches_in_text(*spec->slot, spec->from_user_file);
-  if (link_command_spec)
+  if (link_command_spec && switch_left_to_accept(&recognized_cursor, false))
     mark_switches_in_text(link_command_spec, false);
 }
 
