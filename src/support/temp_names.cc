@@ -3,6 +3,7 @@
 #include "support/temp_files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,13 +62,22 @@ char *make_temp_name_with_prefix(const char *prefix, const char *suffix) {
   // Allocated before the file exists, so no allocation failure can strand it.
   char *copy = static_cast<char *>(xmalloc(size));
 
+  // A cleanup signal waits until the new file is on record: arriving while the
+  // file is being created, it would find it neither listed nor unrecorded.
+  sigset_t cleanup_signals, saved_mask;
+  sigemptyset(&cleanup_signals);
+  for (int signo : {SIGINT, SIGHUP, SIGTERM, SIGPIPE})
+    sigaddset(&cleanup_signals, signo);
+  sigprocmask(SIG_BLOCK, &cleanup_signals, &saved_mask);
   int fd = mkstemps(name, static_cast<int>(suffix_length));
   if (fd < 0) {
     fprintf(stderr, "Cannot create temporary file in %s: %s\n", dir, strerror(errno));
     _exit(1);
   }
   memcpy(copy, name, size);
-  free(unrecorded_temp_file.exchange(copy));
+  char *previous = unrecorded_temp_file.exchange(copy);
+  sigprocmask(SIG_SETMASK, &saved_mask, nullptr);
+  free(previous);
   if (close(fd) != 0)
     _exit(1);
   return name;
