@@ -1,0 +1,281 @@
+// What one run of quarn++ costs a build that starts it for every file, against
+// the floor of starting a process: a trivial statically linked C program
+// started by the same harness in the same run.
+//
+// 1. Start-up: the trivial program, /bin/true (dynamically linked),
+//    `quarn++ -dumpversion`, `quarn++ -### -c hello.cc` and, as a yardstick,
+//    the host's `clang++ -### -c hello.cc` when one is on PATH; interleaved,
+//    RUNS starts each after ten warm-up starts. Median and 90th-percentile wall
+//    time, the median's ratio to the trivial program's, peak RSS.
+// 2. The driver's own CPU time (its children excluded) for a full compile and
+//    link of hello.cc through the stand-in toolchain, read from the exited
+//    child's scheduler statistics before it is reaped.
+// 3. Growth: the -### run with N inputs and with N switches for N = 1,000,
+//    10,000 and 100,000: wall time and peak RSS, and the cost per item above
+//    the one-input run.
+//
+// Every start is fork, exec and wait4 in a scratch directory, standard streams
+// on /dev/null, the environment reduced to LC_ALL=C, PATH and TMPDIR (the
+// scratch directory).
+// Usage: bench_driver_startup [RUNS]     (RUNS defaults to 200)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "quarn-config.h"
+
+namespace {
+
+struct outcome {
+  double wall_ms = 0;
+  double own_cpu_ms = -1;  // -1 when the scheduler statistics are not readable
+  long peak_rss_kib = 0;
+  int status = -1;  // exit status; -1 when the child did not exit
+};
+
+double now_ms() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The first field of /proc/PID/schedstat: nanoseconds the task itself ran,
+// which leaves out the children it waited for (rusage of wait4 includes them).
+double own_cpu_ms_of(pid_t pid) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/schedstat", static_cast<int>(pid));
+  FILE *f = fopen(path, "r");
+  if (!f)
+    return -1;
+  unsigned long long ns = 0;
+  int got = fscanf(f, "%llu", &ns);
+  fclose(f);
+  return got == 1 ? ns / 1e6 : -1;
+}
+
+// STACK_MIB raises the child's stack limit before exec, which also raises the
+// room the kernel gives the argument words.
+outcome start_once(const std::vector<std::string> &words, const std::vector<std::string> &env,
+                   bool read_own_cpu, long stack_mib = 0) {
+  std::vector<char *> argv, envp;
+  for (const std::string &w : words)
+    argv.push_back(const_cast<char *>(w.c_str()));
+  argv.push_back(nullptr);
+  for (const std::string &e : env)
+    envp.push_back(const_cast<char *>(e.c_str()));
+  envp.push_back(nullptr);
+
+  outcome o;
+  double start = now_ms();
+  pid_t pid = fork();
+  if (pid < 0)
+    return o;
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    if (stack_mib > 0) {
+      rlimit r = {static_cast<rlim_t>(stack_mib) << 20, RLIM_INFINITY};
+      getrlimit(RLIMIT_STACK, &r);
+      r.rlim_cur = static_cast<rlim_t>(stack_mib) << 20;
+      setrlimit(RLIMIT_STACK, &r);
+    }
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  if (read_own_cpu) {
+    // Exited but not reaped: its statistics are still there to read.
+    siginfo_t info;
+    while (waitid(P_PID, pid, &info, WEXITED | WNOWAIT) < 0)
+      if (errno != EINTR)
+        return o;
+    o.own_cpu_ms = own_cpu_ms_of(pid);
+  }
+  int status = 0;
+  rusage usage = {};
+  while (wait4(pid, &status, 0, &usage) < 0)
+    if (errno != EINTR)
+      return o;
+  o.wall_ms = now_ms() - start;
+  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.peak_rss_kib = usage.ru_maxrss;  // KiB on Linux
+  return o;
+}
+
+double percentile(std::vector<double> values, double fraction) {
+  if (values.empty())
+    return 0;
+  std::sort(values.begin(), values.end());
+  return values[static_cast<size_t>(fraction * (values.size() - 1) + 0.5)];
+}
+
+struct subject {
+  const char *label;
+  std::vector<std::string> words;
+  std::vector<double> wall_ms;
+  long peak_rss_kib = 0;
+  int status = -1;
+};
+
+std::string find_on_path(const char *name) {
+  const char *path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t begin = 0;
+  while (begin <= dirs.size()) {
+    size_t end = dirs.find(':', begin);
+    if (end == std::string::npos)
+      end = dirs.size();
+    std::string candidate = dirs.substr(begin, end - begin) + "/" + name;
+    struct stat st;
+    if (end > begin && stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    begin = end + 1;
+  }
+  return "";
+}
+
+bool write_file(const char *name, const char *text) {
+  FILE *f = fopen(name, "w");
+  if (!f)
+    return false;
+  fputs(text, f);
+  return fclose(f) == 0;
+}
+
+struct growth_row {
+  const char *kind;
+  int n;
+  double median_ms;
+  long peak_rss_kib;
+  int status;
+};
+
+growth_row measure_growth(const char *kind, int n, const std::vector<std::string> &base,
+                          const std::vector<std::string> &env, int runs) {
+  std::vector<std::string> words = base;
+  for (int i = 0; i < n; i++) {
+    if (strcmp(kind, "inputs") == 0)
+      words.push_back("hello.cc");
+    else
+      words.push_back((i % 2 ? "-Idir" : "-DM") + std::to_string(i));
+  }
+  growth_row row = {kind, n, 0, 0, -1};
+  std::vector<double> wall;
+  for (int r = 0; r < runs; r++) {
+    outcome o = start_once(words, env, false, 1024);
+    wall.push_back(o.wall_ms);
+    row.peak_rss_kib = std::max(row.peak_rss_kib, o.peak_rss_kib);
+    row.status = o.status;
+  }
+  row.median_ms = percentile(wall, 0.5);
+  return row;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  int runs = argc > 1 ? atoi(argv[1]) : 200;
+  if (runs < 1) {
+    fprintf(stderr, "usage: %s [RUNS]\n", argv[0]);
+    return 2;
+  }
+  char scratch[] = "/tmp/bench-driver-startup-XXXXXX";
+  if (!mkdtemp(scratch) || chdir(scratch) != 0 ||
+      !write_file("hello.cc", "int main() { return 0; }\n")) {
+    perror("bench_driver_startup: scratch directory");
+    return 1;
+  }
+  const std::vector<std::string> env = {"LC_ALL=C", "PATH=/usr/bin:/bin",
+                                        std::string("TMPDIR=") + scratch};
+  const std::string quarn = std::string(QUARN_BENCH_STAGE) + "/bin/quarn++";
+
+  std::vector<subject> subjects = {
+      {"trivial static C", {QUARN_BENCH_TRIVIAL}, {}},
+      {"/bin/true", {"/bin/true"}, {}},
+      {"quarn++ -dumpversion", {quarn, "-dumpversion"}, {}},
+      {"quarn++ -### -c hello.cc", {quarn, "-###", "-c", "hello.cc"}, {}},
+  };
+  std::string clang = find_on_path("clang++");
+  if (!clang.empty())
+    subjects.push_back({"clang++ -### -c hello.cc", {clang, "-###", "-c", "hello.cc"}, {}});
+
+  // Warm the page cache, then interleave the subjects so drift hits all alike.
+  for (subject &s : subjects)
+    for (int i = 0; i < 10; i++)
+      if (start_once(s.words, env, false).status == 127) {
+        fprintf(stderr, "bench_driver_startup: cannot run %s\n", s.words[0].c_str());
+        return 1;
+      }
+  for (int i = 0; i < runs; i++)
+    for (subject &s : subjects) {
+      outcome o = start_once(s.words, env, false);
+      s.wall_ms.push_back(o.wall_ms);
+      s.peak_rss_kib = std::max(s.peak_rss_kib, o.peak_rss_kib);
+      s.status = o.status;
+    }
+
+  double floor_ms = percentile(subjects[0].wall_ms, 0.5);
+  printf("Start-up: %d starts each (fork, exec, wait4), interleaved\n\n", runs);
+  printf("%-26s %6s %10s %10s %8s %13s\n", "program", "status", "median ms", "p90 ms",
+         "ratio", "peak RSS KiB");
+  for (const subject &s : subjects)
+    printf("%-26s %6d %10.3f %10.3f %8.2f %13ld\n", s.label, s.status,
+           percentile(s.wall_ms, 0.5), percentile(s.wall_ms, 0.9),
+           percentile(s.wall_ms, 0.5) / floor_ms, s.peak_rss_kib);
+
+  // A full compile and link through the stand-in toolchain.
+  int link_runs = std::max(runs / 4, 5);
+  std::vector<double> own, wall;
+  int link_status = -1;
+  const std::vector<std::string> link = {quarn, "hello.cc", "-o", "hello"};
+  for (int i = 0; i < 5; i++)
+    start_once(link, env, true);
+  for (int i = 0; i < link_runs; i++) {
+    outcome o = start_once(link, env, true);
+    own.push_back(o.own_cpu_ms);
+    wall.push_back(o.wall_ms);
+    link_status = o.status;
+  }
+  printf("\nCompile and link of hello.cc through the stand-in toolchain, %d runs\n", link_runs);
+  printf("status %d, driver's own CPU median %.3f ms (p90 %.3f), whole run median %.3f ms\n",
+         link_status, percentile(own, 0.5), percentile(own, 0.9), percentile(wall, 0.5));
+
+  // Growth with the command line.
+  const std::vector<std::string> inputs_base = {quarn, "-###", "-c"};
+  const std::vector<std::string> switches_base = {quarn, "-###", "-c", "hello.cc"};
+  growth_row one = measure_growth("inputs", 1, inputs_base, env, 21);
+  printf("\nGrowth of the -### -c run (one input: %.3f ms, %ld KiB)\n\n", one.median_ms,
+         one.peak_rss_kib);
+  printf("%-9s %8s %6s %11s %13s %13s %16s\n", "kind", "N", "status", "median ms",
+         "peak RSS KiB", "us per item", "bytes per item");
+  for (const char *kind : {"inputs", "switches"})
+    for (int n : {1000, 10000, 100000}) {
+      growth_row row =
+          measure_growth(kind, n, strcmp(kind, "inputs") == 0 ? inputs_base : switches_base,
+                         env, n >= 100000 ? 3 : 7);
+      printf("%-9s %8d %6d %11.2f %13ld %13.3f %16.1f\n", row.kind, row.n, row.status,
+             row.median_ms, row.peak_rss_kib, (row.median_ms - one.median_ms) * 1e3 / n,
+             (row.peak_rss_kib - one.peak_rss_kib) * 1024.0 / n);
+    }
+
+  // Leave nothing behind.
+  const char *made[] = {"hello.cc", "hello.o", "hello"};
+  for (const char *name : made)
+    unlink(name);
+  if (chdir("/") != 0 || rmdir(scratch) != 0)
+    fprintf(stderr, "bench_driver_startup: %s is not empty\n", scratch);
+  return 0;
+}
