@@ -14,8 +14,8 @@
 //    10,000 and 100,000: wall time and peak RSS, and the cost per item above
 //    the one-input run.
 //
-// Every start is fork, exec and wait4 in a scratch directory, standard streams
-// on /dev/null, the environment reduced to LC_ALL=C, PATH and TMPDIR (the
+// Every start is fork, exec and wait4 in a scratch directory under $TMPDIR
+// (default /tmp), standard streams on /dev/null, the environment reduced to LC_ALL=C, PATH and TMPDIR (the
 // scratch directory).
 // Usage: bench_driver_startup [RUNS]     (RUNS defaults to 200)
 #include <fcntl.h>
@@ -192,7 +192,13 @@ int main(int argc, char **argv) {
     fprintf(stderr, "usage: %s [RUNS]\n", argv[0]);
     return 2;
   }
-  char scratch[] = "/tmp/bench-driver-startup-XXXXXX";
+  // The file system of the temporary files weighs: a run makes two or three.
+  const char *tmpdir = getenv("TMPDIR");
+  std::string scratch_name = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") +
+                             "/bench-driver-startup-XXXXXX";
+  std::vector<char> scratch_buffer(scratch_name.begin(), scratch_name.end());
+  scratch_buffer.push_back('\0');
+  char *scratch = scratch_buffer.data();
   if (!mkdtemp(scratch) || chdir(scratch) != 0 ||
       !write_file("hello.cc", "int main() { return 0; }\n")) {
     perror("bench_driver_startup: scratch directory");
