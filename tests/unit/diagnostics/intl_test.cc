@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/test_catalogue.h"
 #include "diag_test_support.h"
 #include "diagnostics/diagnostic.h"
 #include "diagnostics/intl.h"
@@ -48,43 +49,11 @@ TEST(InitTranslation, UntranslatedMarksInTheCLocale) {
   EXPECT_EQ(child.err, "['][']");
 }
 
-// Writes a message catalogue (GNU .mo format, no hash table) holding ENTRIES
-// as DIR/C.UTF-8/LC_MESSAGES/quarn.mo.
-bool write_catalogue(const std::string &dir, const std::map<std::string, std::string> &entries) {
-  std::string messages = dir + "/C.UTF-8/LC_MESSAGES";
-  mkdir((dir + "/C.UTF-8").c_str(), 0755);
-  mkdir(messages.c_str(), 0755);
-  const uint32_t count = static_cast<uint32_t>(entries.size());
-  const uint32_t header_size = 28;
-  std::vector<uint32_t> words = {0x950412de, 0, count, header_size, header_size + 8 * count, 0, 0};
-  std::vector<uint32_t> originals, translations;
-  std::string strings;
-  const uint32_t strings_start = header_size + 16 * count;
-  for (const auto &entry : entries) {  // the map keeps the keys sorted, as lookups need
-    originals.push_back(static_cast<uint32_t>(entry.first.size()));
-    originals.push_back(strings_start + static_cast<uint32_t>(strings.size()));
-    strings += entry.first + '\0';
-  }
-  for (const auto &entry : entries) {
-    translations.push_back(static_cast<uint32_t>(entry.second.size()));
-    translations.push_back(strings_start + static_cast<uint32_t>(strings.size()));
-    strings += entry.second + '\0';
-  }
-  FILE *file = fopen((messages + "/quarn.mo").c_str(), "wb");
-  if (!file)
-    return false;
-  fwrite(words.data(), 4, words.size(), file);
-  fwrite(originals.data(), 4, originals.size(), file);
-  fwrite(translations.data(), 4, translations.size(), file);
-  fwrite(strings.data(), 1, strings.size(), file);
-  return fclose(file) == 0;
-}
-
 TEST(Translation, FormatsKindTextsAndNoticesAreTranslated) {
   char dir[] = "/tmp/quarn-catalogue-XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   child_result child = run_in_child([&] {
-    if (!write_catalogue(dir, {{"", "Content-Type: text/plain; charset=UTF-8\n"},
+    if (!write_test_catalogue(dir, {{"", "Content-Type: text/plain; charset=UTF-8\n"},
                                {"error: ", "Fehler: "},
                                {"cannot find %qs", "%qs nicht gefunden"},
                                {"fatal error: ", "schwerer Fehler: "},
