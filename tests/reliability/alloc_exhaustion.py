@@ -13,12 +13,18 @@ import harness
 # driver has set it, which happens before its first allocation of a run.
 OOM_MESSAGE = re.compile(r"\nquarn\+\+: out of memory allocating [1-9][0-9]* bytes\n\Z")
 
-# Name, arguments, and the files a completed run leaves in the work directory
-# besides the source.
+# The work directory's own files: a source and a response file naming it.
+INPUTS = ("hello.cc", "args.rsp")
+
+# Name, arguments, and the files a completed run adds to the work directory.
 CASES = [
     ("dry run", ["-###", "-c", "hello.cc"], []),
     ("compile only", ["-c", "hello.cc"], ["hello.o"]),
     ("compile and link", ["hello.cc", "-o", "hello"], ["hello"]),
+    # Compiler and assembler joined by a pipe, started one after the other.
+    ("piped compile and link", ["-pipe", "hello.cc", "-o", "hello"], ["hello"]),
+    # A response file on the command line: the link's arguments go through one too.
+    ("link through a response file", ["@args.rsp"], ["hello"]),
 ]
 
 # Temporary names differ from run to run; whole outputs are equal apart from them.
@@ -28,7 +34,6 @@ TEMP_NAME = re.compile(r"cc[A-Za-z0-9]{6}")
 def normalised(path):
     with open(path, errors="replace") as stream:
         return TEMP_NAME.sub("ccXXXXXX", stream.read())
-
 
 # Well above the few hundred a run of these makes: the loop must end by a
 # completed run, not by this bound.
@@ -41,7 +46,8 @@ def main():
     summary = []
     for name, argv, outputs in CASES:
         scratch = harness.Scratch("oom")
-        shutil.copy(os.path.join(args.inputs, "hello.cc"), scratch.work)
+        for input_name in INPUTS:
+            shutil.copy(os.path.join(args.inputs, input_name), scratch.work)
         env = harness.base_environment(scratch.tmp)
         reference = harness.run([args.hooked] + argv, env, scratch.work)
         if not failures.check(reference.returncode == 0,
@@ -49,7 +55,7 @@ def main():
                               % (name, reference.returncode, reference.stderr)):
             continue
         whole = {output: normalised(os.path.join(scratch.work, output)) for output in outputs}
-        scratch.clear_work(keep=("hello.cc",))
+        scratch.clear_work(keep=INPUTS)
         completed_at = None
         for n in range(1, MAX_REQUESTS + 1):
             env["QUARN_TEST_ALLOC_FAIL"] = str(n)
@@ -60,7 +66,7 @@ def main():
             failures.check(scratch.leftovers() == [],
                            "%s: left in TMPDIR: %s" % (where, scratch.leftovers()))
             scratch.clear_tmp()
-            present = sorted(set(os.listdir(scratch.work)) - {"hello.cc"})
+            present = sorted(set(os.listdir(scratch.work)) - set(INPUTS))
             if result.returncode == 0 and not OOM_MESSAGE.search(result.stderr):
                 completed_at = n
                 failures.check(present == outputs,
@@ -74,7 +80,7 @@ def main():
                 failures.check(output in whole and
                                normalised(os.path.join(scratch.work, output)) == whole[output],
                                "%s: a failed run left %s, not whole" % (where, output))
-            scratch.clear_work(keep=("hello.cc",))
+            scratch.clear_work(keep=INPUTS)
         if not failures.check(completed_at is not None,
                               "%s: no run completed within %d allocations" % (name, MAX_REQUESTS)):
             continue
@@ -84,7 +90,7 @@ def main():
         summary.append("%s: %d allocations" % (name, completed_at - 1))
 
         # Far past the end: the run is the ordinary one.
-        scratch.clear_work(keep=("hello.cc",))
+        scratch.clear_work(keep=INPUTS)
         env["QUARN_TEST_ALLOC_FAIL"] = str(completed_at * 10)
         result = harness.run([args.hooked] + argv, env, scratch.work)
         failures.check(result.returncode == 0 and OOM_MESSAGE.search(result.stderr) is None,

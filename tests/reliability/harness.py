@@ -1,5 +1,5 @@
 """What the reliability scripts share: the staged programs, a scratch tree
-per case, a fixed environment, and the checks every run must pass."""
+per case, a fixed environment, and a collector of failed checks."""
 
 import argparse
 import os
@@ -8,9 +8,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-
-OOM_TAIL = "out of memory allocating "
-
 
 class Failures:
     """Collects failed checks so one run reports all of them."""
@@ -102,6 +99,7 @@ def signal_name(number):
     return signal.Signals(number).name
 
 
-def run(argv, env, cwd, timeout=60, stdin=subprocess.DEVNULL):
-    return subprocess.run(argv, env=env, cwd=cwd, stdin=stdin, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE, timeout=timeout, errors="replace")
+def run(argv, env, cwd):
+    """Runs to the end with no input; the output streams as text."""
+    return subprocess.run(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=120, errors="replace")

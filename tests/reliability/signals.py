@@ -16,12 +16,17 @@ import time
 import harness
 
 SIGNALS = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP]
+INPUTS = ("hello.cc", "args.rsp")
 
 # Trials of each kind, per signal. A random moment is anywhere from the start
 # of the driver to a while into the (sleeping) link; a sleeping child is
 # signalled once the run log shows it started, after a random short pause.
 RANDOM_TRIALS = 80
 SLEEPING_TRIALS = 10
+
+# The forms of the run that random moments cycle through: plain; compiler and
+# assembler joined by a pipe; the link's arguments in a response file.
+FORMS = [["hello.cc", "-o", "out"], ["-pipe", "hello.cc", "-o", "out"], ["@args.rsp"]]
 
 # How many temporary files exist while each sibling runs: the assembler file
 # while the compiler runs; it and the object while the assembler runs; both and
@@ -49,16 +54,17 @@ class Trials:
         self.args = args
         self.failures = failures
         self.scratch = harness.Scratch("signals")
-        shutil.copy(os.path.join(args.inputs, "hello.cc"), self.scratch.work)
+        for name in INPUTS:
+            shutil.copy(os.path.join(args.inputs, name), self.scratch.work)
         self.log = os.path.join(self.scratch.root, "log")
 
-    def start(self, sleeping):
+    def start(self, sleeping, form=FORMS[0]):
         env = harness.base_environment(self.scratch.tmp)
         # The link never ends by itself: the driver is alive whenever the
         # signal is sent.
         env["QUARN_SIM_SLEEP"] = "%s:30" % sleeping
         env["QUARN_SIM_LOG"] = self.log
-        return subprocess.Popen([harness.driver_path(self.args), "hello.cc", "-o", "out"],
+        return subprocess.Popen([harness.driver_path(self.args)] + form,
                                 cwd=self.scratch.work, env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 start_new_session=True, preexec_fn=default_signals)
@@ -76,17 +82,23 @@ class Trials:
               % (where, child.returncode, harness.signal_name(signo), stderr))
         check(stderr == "", "%s: stderr %r" % (where, stderr))
         left = self.scratch.leftovers()
-        if left:
-            sizes = [os.path.getsize(os.path.join(self.scratch.tmp, n)) for n in left]
-            ran = open(self.log).read() if os.path.exists(self.log) else ""
-            ran = [json.loads(l)["name"] for l in ran.splitlines()]
-            where += " sizes %s ran %s" % (sizes, ran)
-        check(left == [], "%s: left in TMPDIR: %s" % (where, left))
-        check(not os.path.exists(os.path.join(self.scratch.work, "out")), "%s: output left" % where)
+        check(left == [], "%s: left in TMPDIR: %s" % (where, self.describe(left)))
+        made = sorted(set(os.listdir(self.scratch.work)) - set(INPUTS))
+        check(made == [], "%s: left in the work directory: %s" % (where, made))
         self.scratch.clear_tmp()
-        self.scratch.clear_work(keep=("hello.cc",))
+        self.scratch.clear_work(keep=INPUTS)
         if os.path.exists(self.log):
             os.unlink(self.log)
+
+    def describe(self, left):
+        """Leftovers with their sizes (empty: the driver made it; else a child
+        wrote it) and the siblings that had started."""
+        sizes = [os.path.getsize(os.path.join(self.scratch.tmp, name)) for name in left]
+        ran = []
+        if os.path.exists(self.log):
+            with open(self.log, encoding="utf-8") as lines:
+                ran = [json.loads(line)["name"] for line in lines if line.endswith("\n")]
+        return "%s, sizes %s, after %s" % (left, sizes, ran)
 
     def time_until_link(self):
         """Median time from the driver's start until the linker is running."""
@@ -100,11 +112,12 @@ class Trials:
             self.finish(child, signal.SIGTERM, "SIGTERM once the linker runs")
         return statistics.median(samples)
 
-    def random_moment(self, signo, span, rng):
+    def random_moment(self, signo, form, span, rng):
         delay = rng.uniform(0, span)
-        child = self.start("tether")
+        child = self.start("tether", form)
         time.sleep(delay)
-        self.finish(child, signo, "%s after %.4fs" % (harness.signal_name(signo), delay))
+        self.finish(child, signo, "%s after %.4fs, %s" % (harness.signal_name(signo), delay,
+                                                          " ".join(form)))
 
     def sleeping_child(self, signo, program, rng):
         child = self.start(program)
@@ -132,8 +145,8 @@ def main():
     span = trials.time_until_link() * 1.25
     count = 0
     for signo in SIGNALS:
-        for _ in range(RANDOM_TRIALS):
-            trials.random_moment(signo, span, rng)
+        for trial in range(RANDOM_TRIALS):
+            trials.random_moment(signo, FORMS[trial % len(FORMS)], span, rng)
             count += 1
         for program in TEMPORARIES_WHILE:
             for _ in range(SLEEPING_TRIALS):
