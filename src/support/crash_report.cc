@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diagnostics/diagnostic.h"
+#include "diagnostics/intl.h"
 #include "support/build_configuration.h"
 #include "support/execute.h"
 #include "support/pipeline.h"
@@ -18,7 +19,7 @@
 enum { REPRO_ATTEMPTS = 3 };
 
 static const char not_reproducible[] =
-    "The bug is not reproducible, so it is likely a hardware or OS problem.\n";
+    N_("The bug is not reproducible, so it is likely a hardware or OS problem.\n");
 
 repro_result run_repro_attempt(char *const *argv, const char *out_file, const char *err_file,
                                bool emit_configuration, bool append) {
