@@ -73,6 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         group_case{"blanks_around_atoms", {{"-b"}}, "%{ ! b | a : X ; : Y }", {"Y"}},
         group_case{"body_keeps_inner_group", {{"-a"}, {"-b"}}, "%{a:x%{b:y;:z}w}", {"xyw"}},
         group_case{"body_is_its_own_text", {{"-a"}}, "%{a:p}q", {"pq"}},
+        // Skipped bodies: only braces, ';' and '%*' at level 1 count.
+        group_case{"skipped_body_with_inner_groups", {{"-b"}},
+                   "%{a:-one %{b:X;:Y} -two %{c:Z} -three;b:B}", {"B"}},
+        group_case{"skipped_inner_soft_match", {{"-b"}}, "%{a:%{c*:-%*};b:B}", {"B"}},
+        group_case{"skipped_percent_before_semicolon", {{"-b"}}, "%{a:100%;b:B}", {"B"}},
         group_case{"starred_body_per_switch", {{"-DA"}, {"-DB=1"}}, "%{D*:-X%*}", {"-XA", "-XB=1"}},
         group_case{"starred_body_with_arguments", {{"-Ia"}, {"-I", {"b"}}}, "%{I*:-J%*}",
                    {"-Ja", "-J", "b"}},
