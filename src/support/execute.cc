@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "diagnostics/diagnostic.h"
@@ -56,6 +57,16 @@ static bool plain_word(const char *word) {
   return true;
 }
 
+static void append_quoted(std::string *out, const char *word) {
+  *out += '"';
+  for (const char *p = word; *p; ++p) {
+    if (*p == '"' || *p == '\\' || *p == '$')
+      *out += '\\';
+    *out += *p;
+  }
+  *out += '"';
+}
+
 static void put_quoted(const char *word, FILE *stream) {
   fputc('"', stream);
   for (const char *p = word; *p; ++p) {
@@ -66,23 +77,27 @@ static void put_quoted(const char *word, FILE *stream) {
   fputc('"', stream);
 }
 
+// Standard error is unbuffered: the whole echo is laid out first and written
+// with one call, not one per word and blank.
 static void echo_commands(const std::vector<pipeline_command> &commands) {
+  std::string out;
   if (exec_state.print_help)
-    fputc('\n', stderr);
+    out += '\n';
   for (size_t i = 0; i < commands.size(); ++i) {
     for (char *const *arg = commands[i].args.data(); *arg; ++arg) {
-      fputc(' ', stderr);
+      out += ' ';
       if (!**arg)
-        fputs("\"\"", stderr);
+        out += "\"\"";
       else if (exec_state.echo_only && !plain_word(*arg))
-        put_quoted(*arg, stderr);
+        append_quoted(&out, *arg);
       else
-        fputs(*arg, stderr);
+        out += *arg;
     }
     if (i + 1 < commands.size())
-      fputs(" |", stderr);
-    fputc('\n', stderr);
+      out += " |";
+    out += '\n';
   }
+  fwrite(out.data(), 1, out.size(), stderr);
   fflush(stderr);
 }
 
