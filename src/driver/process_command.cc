@@ -32,10 +32,13 @@ static bool any_option_is(const decoded_option *decoded, unsigned count, size_t 
 
 static void set_install_roots(const char *argv0, bool resolve_links) {
   if (!driver.exec_root) {
+    // Found and resolved once for both directories.
+    char *program = resolve_program_name(argv0, resolve_links);
     driver.exec_root =
-        relocate_prefix(argv0, STANDARD_BINDIR_PREFIX, STANDARD_EXEC_PREFIX, resolve_links);
+        relocate_prefix(program, STANDARD_BINDIR_PREFIX, STANDARD_EXEC_PREFIX, false);
     driver.libexec_root =
-        relocate_prefix(argv0, STANDARD_BINDIR_PREFIX, STANDARD_LIBEXEC_PREFIX, resolve_links);
+        relocate_prefix(program, STANDARD_BINDIR_PREFIX, STANDARD_LIBEXEC_PREFIX, false);
+    free(program);
     if (driver.exec_root)
       driver_env.xput((std::string("QUARN_EXEC_PREFIX=") + driver.exec_root).c_str());
   } else {

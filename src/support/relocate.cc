@@ -58,12 +58,20 @@ static std::string resolved(const std::string &name) {
   return realpath(name.c_str(), buffer) ? std::string(buffer) : name;
 }
 
+static std::string program_path(const char *program_name, bool resolve_links) {
+  std::string name = strchr(program_name, '/') ? program_name : search_path_variable(program_name);
+  return resolve_links ? resolved(name) : name;
+}
+
+char *resolve_program_name(const char *program_name, bool resolve_links) {
+  return program_name ? xstrdup(program_path(program_name, resolve_links).c_str()) : nullptr;
+}
+
 char *relocate_prefix(const char *program_name, const char *bin_dir, const char *target_dir,
                       bool resolve_links) {
   if (!program_name || !bin_dir || !target_dir)
     return nullptr;
-  std::string name = strchr(program_name, '/') ? program_name : search_path_variable(program_name);
-  std::string full = resolve_links ? resolved(name) : name;
+  std::string full = program_path(program_name, resolve_links);
 
   std::vector<std::string_view> prog = split_components(full);
   std::vector<std::string_view> bin = split_components(bin_dir);

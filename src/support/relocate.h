@@ -10,3 +10,8 @@
 // configured or nothing can be derived (the caller keeps the configured one).
 char *relocate_prefix(const char *program_name, const char *bin_dir, const char *target_dir,
                       bool resolve_links);
+
+// The path relocate_prefix starts from (PATH searched, links resolved as
+// asked), owned: a caller relocating several directories resolves it once and
+// passes it on with resolve_links false.
+char *resolve_program_name(const char *program_name, bool resolve_links);

@@ -104,3 +104,43 @@ TEST(relocate, symbolic_link_resolved_or_kept) {
 }
 
 } // namespace
+
+namespace {
+
+std::string resolved_once(const char *name, bool resolve) {
+  char *program = resolve_program_name(name, resolve);
+  std::string out = program ? program : "(none)";
+  free(program);
+  return out;
+}
+
+// The driver resolves its name once and relocates both directories from that.
+TEST(relocate, resolving_once_gives_the_same_directories) {
+  scratch_dir dir;
+  std::string real = dir.make_file("opt/q/bin/quarn++", "#!/bin/sh\n", 0755);
+  std::string link = dir.make_dir("usr/bin") + "/quarn++";
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  scoped_env env("PATH", (dir.path("none") + ":" + dir.path("usr/bin")).c_str());
+  struct row {
+    std::string name;
+    bool resolve;
+    std::string want_path;
+  };
+  const row rows[] = {
+      {link, true, real},
+      {link, false, link},
+      {"quarn++", true, real},
+      {"quarn++", false, dir.path("usr/bin/quarn++")},
+      {"quarn-not-here", false, "quarn-not-here"},
+      {"quarn-not-here", true, "quarn-not-here"},
+  };
+  for (const row &r : rows) {
+    EXPECT_EQ(resolved_once(r.name.c_str(), r.resolve), r.want_path) << r.name;
+    for (const char *to : {lib_dir, libexec_dir})
+      EXPECT_EQ(relocated(r.want_path, bin_dir, to, false), relocated(r.name, bin_dir, to, r.resolve))
+          << r.name << " " << to;
+  }
+  EXPECT_EQ(resolve_program_name(nullptr, true), nullptr);
+}
+
+} // namespace
