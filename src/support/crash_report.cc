@@ -114,8 +114,12 @@ static bool write_report_head(const char *err_file, const char *out_file,
 // the first two said exactly the same.
 static bool crashes_alike(const std::vector<char *> &argv, char **out_files, char **err_files) {
   for (int attempt = 0; attempt < REPRO_ATTEMPTS; ++attempt) {
+    // On the list only so that a fatal error, a signal or running out of
+    // memory before the removal below still takes them away.
     out_files[attempt] = make_temp_name(".out");
+    note_temp_file(out_files[attempt], true, false);
     err_files[attempt] = make_temp_name(".err");
+    note_temp_file(err_files[attempt], true, false);
     bool last = attempt == REPRO_ATTEMPTS - 1;
     if (run_repro_attempt(argv.data(), out_files[attempt], err_files[attempt], last, last) !=
         REPRO_CRASHED) {
@@ -177,6 +181,7 @@ void try_reproduce(char *const *argv) {
                          "bugreport.\n",
                          out);
         kept = out;
+        forget_temp_file(out);
       }
     }
   }

@@ -47,6 +47,23 @@ void note_temp_file(const char *name, bool always_delete, bool delete_on_failure
   }
 }
 
+void forget_temp_file(const char *name) {
+  // One store unlinks the entry, so the signal handler sees the list with or
+  // without it; the entry itself stays allocated like every other.
+  temp_file_entry *previous = nullptr;
+  for (temp_file_entry *entry = always_delete_list.load(); entry; entry = entry->next) {
+    if (strcmp(entry->name, name) != 0) {
+      previous = entry;
+      continue;
+    }
+    if (previous)
+      previous->next = entry->next;
+    else
+      always_delete_list.store(entry->next);
+    return;
+  }
+}
+
 // Async-signal-safe: stat and unlink only. Returns false when an unlink failed.
 static bool unlink_if_plain_file(const char *name) {
   struct stat st;

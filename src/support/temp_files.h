@@ -30,6 +30,10 @@ extern std::atomic<temp_file_entry *> failure_delete_list;
 // Records a copy of name on the lists asked for, once per list.
 void note_temp_file(const char *name, bool always_delete, bool delete_on_failure);
 
+// Takes name off the always-delete list: a file recorded while it might still
+// be abandoned, and kept in the end.
+void forget_temp_file(const char *name);
+
 // Unlinks name when it is a regular file; a failure is reported under -v.
 void delete_if_plain_file(const char *name);
 

@@ -16,15 +16,20 @@ OOM_MESSAGE = re.compile(r"\nquarn\+\+: out of memory allocating [1-9][0-9]* byt
 # The work directory's own files: a source and a response file naming it.
 INPUTS = ("hello.cc", "args.rsp")
 
-# Name, arguments, and the files a completed run adds to the work directory.
+# Name, arguments, stand-in settings, the status of a completed run and the
+# files it adds to the work directory.
 CASES = [
-    ("dry run", ["-###", "-c", "hello.cc"], []),
-    ("compile only", ["-c", "hello.cc"], ["hello.o"]),
-    ("compile and link", ["hello.cc", "-o", "hello"], ["hello"]),
+    ("dry run", ["-###", "-c", "hello.cc"], {}, 0, []),
+    ("compile only", ["-c", "hello.cc"], {}, 0, ["hello.o"]),
+    ("compile and link", ["hello.cc", "-o", "hello"], {}, 0, ["hello"]),
     # Compiler and assembler joined by a pipe, started one after the other.
-    ("piped compile and link", ["-pipe", "hello.cc", "-o", "hello"], ["hello"]),
+    ("piped compile and link", ["-pipe", "hello.cc", "-o", "hello"], {}, 0, ["hello"]),
     # A response file on the command line: the link's arguments go through one too.
-    ("link through a response file", ["@args.rsp"], ["hello"]),
+    ("link through a response file", ["@args.rsp"], {}, 0, ["hello"]),
+    # The compiler crashes every time: three reproduction attempts and a
+    # preprocessing run, each with an output and an error file of its own.
+    ("crash reproduction", ["-freport-bug", "-c", "hello.cc"], {"QUARN_SIM_FAIL": "fell:4"}, 1,
+     []),
 ]
 
 # Temporary names differ from run to run; whole outputs are equal apart from them.
@@ -44,13 +49,14 @@ def main():
     args = harness.parse_args()
     failures = harness.Failures()
     summary = []
-    for name, argv, outputs in CASES:
+    for name, argv, settings, completed_status, outputs in CASES:
         scratch = harness.Scratch("oom")
         for input_name in INPUTS:
             shutil.copy(os.path.join(args.inputs, input_name), scratch.work)
         env = harness.base_environment(scratch.tmp)
+        env.update(settings)
         reference = harness.run([args.hooked] + argv, env, scratch.work)
-        if not failures.check(reference.returncode == 0,
+        if not failures.check(reference.returncode == completed_status,
                               "%s: the run without failures: status %d\n%s"
                               % (name, reference.returncode, reference.stderr)):
             continue
@@ -67,8 +73,11 @@ def main():
                            "%s: left in TMPDIR: %s" % (where, scratch.leftovers()))
             scratch.clear_tmp()
             present = sorted(set(os.listdir(scratch.work)) - set(INPUTS))
-            if result.returncode == 0 and not OOM_MESSAGE.search(result.stderr):
+            if not OOM_MESSAGE.search(result.stderr):
                 completed_at = n
+                failures.check(result.returncode == completed_status,
+                               "%s: completed with status %d, expected %d"
+                               % (where, result.returncode, completed_status))
                 failures.check(present == outputs,
                                "%s: completed run left %s, expected %s" % (where, present, outputs))
                 break
@@ -93,7 +102,8 @@ def main():
         scratch.clear_work(keep=INPUTS)
         env["QUARN_TEST_ALLOC_FAIL"] = str(completed_at * 10)
         result = harness.run([args.hooked] + argv, env, scratch.work)
-        failures.check(result.returncode == 0 and OOM_MESSAGE.search(result.stderr) is None,
+        failures.check(result.returncode == completed_status and
+                       OOM_MESSAGE.search(result.stderr) is None,
                        "%s: run with the failure past the end: status %d\n%s"
                        % (name, result.returncode, result.stderr))
         scratch.remove()
