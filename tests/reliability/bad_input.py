@@ -45,21 +45,12 @@ def write(path, data):
 
 # ---- Checks of -### lines --------------------------------------------------------
 
-def fell_has(*pieces):
+def line_has(program, *pieces):
     def check(result, scratch):
-        line = echoed(result.stderr, b"fell")
+        line = echoed(result.stderr, program)
         if line is None:
-            return ["no single fell line in:\n%r" % result.stderr[:2000]]
-        return ["fell line lacks %r" % piece[:80] for piece in pieces if piece not in line]
-    return check
-
-
-def as_has(*pieces):
-    def check(result, scratch):
-        line = echoed(result.stderr, b"as")
-        if line is None:
-            return ["no single as line"]
-        return ["as line lacks %r" % piece[:80] for piece in pieces if piece not in line]
+            return ["no single %s line in:\n%r" % (program, result.stderr[:2000])]
+        return ["%s line lacks %r" % (program, piece[:80]) for piece in pieces if piece not in line]
     return check
 
 
@@ -122,7 +113,7 @@ def cases(stage):
     return [
         # 100,000 switches: all reach the compiler, in order.
         ("100,000 switches, dry run", ["-###", "-c", "hello.cc"] + SWITCHES, {}, None, None,
-         0, None, [fell_has(b" " + PASSED_ON + b" "), as_has(b" -o hello.o ")],
+         0, None, [line_has(b"fell", b" " + PASSED_ON + b" "), line_has(b"as", b" -o hello.o ")],
          [], ["hello.o"]),
         # The switches are exported to every child as one variable, too long for
         # the platform to start the compiler with.
@@ -130,7 +121,8 @@ def cases(stage):
          1, too_long(stage), [], [], ["hello.o"]),
         # 1 MiB arguments come in a response file: the platform takes none that long.
         ("1 MiB switch, dry run", ["-###", "-c", "hello.cc", "@define.rsp"], {}, None,
-         big_define_file, 0, None, [fell_has(b' -D "' + big_define[2:] + b'" ')], [], ["hello.o"]),
+         big_define_file, 0, None, [line_has(b"fell", b' -D "' + big_define[2:] + b'" ')], [],
+         ["hello.o"]),
         ("1 MiB switch, compile", ["-c", "hello.cc", "@define.rsp"], {}, None, big_define_file,
          1, too_long(stage), [], [], ["hello.o"]),
         ("1 MiB unknown option", ["-c", "hello.cc", "@option.rsp"], {}, None, big_option_file,
@@ -139,8 +131,8 @@ def cases(stage):
         # Bytes that are not UTF-8, control characters and shell metacharacters:
         # passed on unchanged, quoted in the echo.
         ("odd bytes, dry run", ["-###", "-c", odd_name, odd_define], {}, None, odd_source,
-         0, None, [fell_has(b' "\xff\x01a.cc" ', b' -D "Q=a\tb\\$c\\"d\\\\e" '),
-                   as_has(b' -o "\xff\x01a.o" ')],
+         0, None, [line_has(b"fell", b' "\xff\x01a.cc" ', b' -D "Q=a\tb\\$c\\"d\\\\e" '),
+                   line_has(b"as", b' -o "\xff\x01a.o" ')],
          [], [b"\xff\x01a.o"]),
         ("odd bytes, compile", ["-c", odd_name, odd_define], {}, None, odd_source,
          0, b"", [], [b"\xff\x01a.o"], []),
