@@ -264,28 +264,43 @@ struct body_text {
   const char *end; // at the ';' or '}'
 };
 
+// Whether "%*" occurs in [from, to), a stretch of the body at level 1.
+bool has_soft_match_mark(const char *from, const char *to) {
+  for (const char *q = from; q < to; q++) {
+    q = static_cast<const char *>(memchr(q, '*', to - q));
+    if (!q)
+      return false;
+    if (q > from && q[-1] == '%')
+      return true;
+  }
+  return false;
+}
+
 // Most bodies are skipped, and a long one (the link command's) holds
-// thousands of characters between the few that count: jump from one to the
-// next with the library's vectorised search, and copy nothing.
+// thousands of characters between the few braces that count: jump from one
+// to the next with the library's vectorised search, look for "%*" only in the
+// stretches at level 1, and copy nothing.
 body_text read_body(const char *start) {
   body_text body;
   body.start = start;
   int level = 1;
+  const char *stretch = start; // where the current stretch at level 1 began
   const char *p = start;
   for (;; p++) {
-    p = strpbrk(p, "{};%");
+    p = strpbrk(p, "{};");
     if (!p)
       fatal_error(UNKNOWN_LOCATION, "braced spec body %qs is invalid", start);
+    if (level == 1 && !body.substituting)
+      body.substituting = has_soft_match_mark(stretch, p);
     if (*p == '{') {
       level++;
     } else if (*p == '}') {
       if (--level == 0)
         break;
-    } else if (*p == ';') {
       if (level == 1)
-        break;
-    } else if (p[1] == '*' && level == 1) {
-      body.substituting = true;
+        stretch = p + 1;
+    } else if (level == 1) {
+      break;
     }
   }
   body.end = p;
@@ -554,9 +569,12 @@ const char *mark_spec_switches(const char *text, bool user_spec, bool braced) {
       return p + 1;
     if (*p != ':')
       return p;
-    // The body, with the groups inside it.
+    // The body, with the groups inside it; only a '%' can start one.
     p++;
-    while (*p && *p != ';' && *p != '}') {
+    for (;;) {
+      p += strcspn(p, "%;}");
+      if (*p != '%')
+        break;
       bool nested_braced;
       if (int length = nested_scan_start(p, &nested_braced))
         p = mark_spec_switches(p + length, user_spec, nested_braced);
@@ -575,7 +593,7 @@ void mark_switches_in_text(const char *text, bool user_spec) {
   if (!text)
     return;
   const char *p = text;
-  while (*p) {
+  while ((p = strchr(p, '%'))) {
     bool braced;
     if (int length = nested_scan_start(p, &braced)) {
       p = mark_spec_switches(p + length, user_spec, braced);

@@ -78,6 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "%{a:-one %{b:X;:Y} -two %{c:Z} -three;b:B}", {"B"}},
         group_case{"skipped_inner_soft_match", {{"-b"}}, "%{a:%{c*:-%*};b:B}", {"B"}},
         group_case{"skipped_percent_before_semicolon", {{"-b"}}, "%{a:100%;b:B}", {"B"}},
+        group_case{"soft_match_after_inner_group", {{"-ab"}}, "%{a*:%{c:x}-%*}", {"-b"}},
         group_case{"starred_body_per_switch", {{"-DA"}, {"-DB=1"}}, "%{D*:-X%*}", {"-XA", "-XB=1"}},
         group_case{"starred_body_with_arguments", {{"-Ia"}, {"-I", {"b"}}}, "%{I*:-J%*}",
                    {"-Ja", "-J", "b"}},
@@ -196,7 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
         invalid_case{"unclosed_body", "%{a:X", "braced spec body 'X' is invalid"},
         invalid_case{"substitution_without_star", "%{a:X%*}", "braced spec body 'X%*}' is invalid"},
         invalid_case{"substitution_mixed_stars", "%{a*|b:X%*}",
-                     "braced spec body 'X%*}' is invalid"}),
+                     "braced spec body 'X%*}' is invalid"},
+        invalid_case{"substitution_after_inner_group", "%{b:%{c:x}%*}",
+                     "braced spec body '%{c:x}%*}' is invalid"}),
     [](const testing::TestParamInfo<invalid_case> &info) { return std::string(info.param.name); });
 
 // The end of the text is never part of an atom: what follows the terminator in
