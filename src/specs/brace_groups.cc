@@ -157,6 +157,9 @@ bool later_optimization_switch(int index, liveness_index *ix) {
 bool decide_liveness(int index, int prefix_length, liveness_index *ix);
 
 bool name_matches(const char *name, const std::string &text, bool starred) {
+  // Most names differ at once: spare those the call.
+  if (!text.empty() && name[0] != text[0])
+    return false;
   return strncmp(name, text.c_str(), text.size()) == 0 && (starred || name[text.size()] == '\0');
 }
 

@@ -1,5 +1,6 @@
 #include "support/relocate.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 // Components keep the '/' characters that end them: "/a//b" is "/", "a//", "b".
 static std::vector<std::string_view> split_components(std::string_view path) {
   std::vector<std::string_view> components;
+  components.reserve(std::count(path.begin(), path.end(), '/') + 1);
   size_t start = 0;
   while (start < path.size()) {
     size_t end = path.find('/', start);
