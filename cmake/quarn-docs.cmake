@@ -48,8 +48,15 @@ if(QUARN_TESTS)
     QUARN_TEST_LOCALEDIR="${QUARN_L10N_STAGE}/share/locale")
   target_link_libraries(quarn++-l10n PRIVATE quarn_driver quarn_alloc)
   target_link_options(quarn++-l10n PRIVATE ${QUARN_PROGRAM_LINK_OPTIONS})
+  # Built under its own name and copied into place: an output named quarn++
+  # would take over the build tool's "quarn++" alias from the product.
   set_target_properties(quarn++-l10n PROPERTIES
-    OUTPUT_NAME quarn++ RUNTIME_OUTPUT_DIRECTORY "${QUARN_L10N_STAGE}/bin")
+    RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/l10n-build")
+  add_custom_command(TARGET quarn++-l10n POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${QUARN_L10N_STAGE}/bin"
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:quarn++-l10n>
+            "${QUARN_L10N_STAGE}/bin/quarn++"
+    VERBATIM)
   file(MAKE_DIRECTORY "${QUARN_L10N_STAGE}/share/locale")
   if(TARGET lit_dependencies)
     add_dependencies(lit_dependencies quarn++-l10n)
