@@ -14,10 +14,12 @@
 // escaped) and is interpreted as a text of its own.
 #include "specs/brace_groups.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "diagnostics/diagnostic.h"
 #include "driver/driver_state.h"
@@ -265,6 +267,10 @@ struct body_text {
   const char *text_end;
   bool substituting = false;
   const char *end; // at the ';' or '}'
+  // The groups inside it, when the scan recorded them: offsets from start.
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;
+  // Or the map of the text the body lies in, when it lies in a mapped copy.
+  const brace_map *within = nullptr;
 };
 
 // Whether "%*" occurs in [from, to), a stretch of the body at level 1.
@@ -279,13 +285,36 @@ bool has_soft_match_mark(const char *from, const char *to) {
   return false;
 }
 
+// The '}' that closes the '{' at q in the mapped text, or none when the map
+// does not know it.
+const char *mapped_close(const brace_map *map, const char *q) {
+  uint32_t open = static_cast<uint32_t>(q - map->text + map->shift);
+  auto found = std::lower_bound(map->pairs->begin(), map->pairs->end(),
+                                std::make_pair(open, uint32_t{0}));
+  if (found == map->pairs->end() || found->first != open)
+    return nullptr;
+  return map->text + (found->second - map->shift);
+}
+
+bool maps(const brace_map *map, const char *start) {
+  return map && start >= map->text && start < map->text + map->length;
+}
+
 // Most bodies are skipped, and a long one (the link command's) holds
 // thousands of characters between the few braces that count: jump from one
 // to the next with the library's vectorised search, look for "%*" only in the
-// stretches at level 1, and copy nothing.
-body_text read_body(const char *start) {
+// stretches at level 1, and copy nothing. In a mapped copy each inner group
+// is passed over in one step; otherwise a body about to run (`record`) has
+// its inner groups recorded for the groups its run will meet.
+body_text read_body(const char *start, const brace_map *map, bool record) {
   body_text body;
   body.start = start;
+  // A mapped body's groups are known already.
+  if (maps(map, start)) {
+    body.within = map;
+    record = false;
+  }
+  std::vector<uint32_t> opens;
   int level = 1;
   const char *stretch = start; // where the current stretch at level 1 began
   const char *p = start;
@@ -296,10 +325,30 @@ body_text read_body(const char *start) {
     if (level == 1 && !body.substituting)
       body.substituting = has_soft_match_mark(stretch, p);
     if (*p == '{') {
+      if (level == 1 && body.within) {
+        if (const char *close = mapped_close(body.within, p)) {
+          p = close;
+          stretch = p + 1;
+          continue;
+        }
+      }
+      if (record) {
+        // Entered in the order of the '{', closed when its '}' comes.
+        if (body.pairs.empty()) {
+          body.pairs.reserve(32);
+          opens.reserve(16);
+        }
+        opens.push_back(static_cast<uint32_t>(body.pairs.size()));
+        body.pairs.emplace_back(static_cast<uint32_t>(p - start), 0);
+      }
       level++;
     } else if (*p == '}') {
       if (--level == 0)
         break;
+      if (record) {
+        body.pairs[opens.back()].second = static_cast<uint32_t>(p - start);
+        opens.pop_back();
+      }
       if (level == 1)
         stretch = p + 1;
     } else if (level == 1) {
@@ -316,14 +365,19 @@ body_text read_body(const char *start) {
 // Runs a matched body: once, or once per live switch the starred atom names.
 bool run_body(const body_text &body, const std::string &matching, liveness_index *ix) {
   std::string text(body.start, body.text_end);
+  brace_map map = {&body.pairs, text.c_str(), text.size(), 0};
+  if (body.within) {
+    map.pairs = body.within->pairs;
+    map.shift = body.within->shift + (body.start - body.within->text);
+  }
   if (!body.substituting)
-    return do_spec_1(text.c_str(), 0, nullptr) == 0;
+    return interpret_body(text.c_str(), nullptr, &map) == 0;
   int n = static_cast<int>(matching.size());
   for (int i = 0; i < driver.switches.count; i++) {
     const char *name = switch_at(i).name;
     if (strncmp(name, matching.c_str(), n) != 0 || !decide_liveness(i, n, ix))
       continue;
-    if (do_spec_1(text.c_str(), 0, name + n) != 0)
+    if (interpret_body(text.c_str(), name + n, &map) != 0)
       return false;
     emit_switch(i, true);
     interpreter.arg_suffix_override = nullptr;
@@ -337,7 +391,7 @@ bool removed_for_good_or_overridden(uint32_t liveness) {
 
 } // namespace
 
-const char *eval_brace_group(const char *after_brace, const char *) {
+const char *eval_brace_group(const char *after_brace, const char *, const brace_map *map) {
   group_reader reader = {after_brace, after_brace};
   bool ordered = false;     // an '&' was seen
   bool choice = false;      // a '|', ':' or ';' was seen
@@ -396,7 +450,7 @@ const char *eval_brace_group(const char *after_brace, const char *) {
     if (op == '|')
       continue;
 
-    body_text body = read_body(reader.p);
+    body_text body = read_body(reader.p, map, matched && !earlier_matched);
     if (body.substituting && !all_starred)
       fatal_error(UNKNOWN_LOCATION, "braced spec body %qs is invalid", reader.p);
     if (matched && !earlier_matched && !run_body(body, matching, &index))

@@ -3,10 +3,31 @@
 // that marks the switches specs mention as accepted.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+// Where each '{' inside a body closes, found by the one scan that measured the
+// body, so that the groups a run body holds find their own ends without
+// scanning the same text again. A '{' closes where the braces counted from it
+// come back to zero, whatever precedes it, so the answer holds in any copy.
+struct brace_map {
+  // (open, close) offsets, ordered by open.
+  const std::vector<std::pair<uint32_t, uint32_t>> *pairs;
+  // The text the map describes (a body's copy) and its length.
+  const char *text;
+  size_t length;
+  // Offset of text[0] in the pairs' coordinates.
+  size_t shift;
+};
+
 // Evaluates the group whose text starts just after its '{'; returns the
 // position after the matching '}', or none when a nested interpretation
-// failed. spec_text is the whole text being interpreted, for messages.
-const char *eval_brace_group(const char *after_brace, const char *spec_text);
+// failed. spec_text is the whole text being interpreted, for messages; map,
+// when the text is a body's copy, describes that copy.
+const char *eval_brace_group(const char *after_brace, const char *spec_text,
+                             const brace_map *map = nullptr);
 
 // Whether switch `index` is live; prefix_length is -1 for an atom that was not
 // starred, else the atom's length. Records the decision on the switch.

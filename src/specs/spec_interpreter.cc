@@ -48,6 +48,8 @@ struct scan_context {
   const char *soft_match;
   // Non-zero stops the scan and is returned.
   int status;
+  // Where the groups of a body's copy close; none for other texts.
+  const brace_map *map = nullptr;
 };
 
 typedef void (*directive_handler)(scan_context *ctx, char letter);
@@ -174,7 +176,7 @@ void preprocessor_spec(scan_context *ctx, char) {
 }
 
 void brace_group(scan_context *ctx, char) {
-  ctx->p = eval_brace_group(ctx->p, ctx->text);
+  ctx->p = eval_brace_group(ctx->p, ctx->text, ctx->map);
   if (!ctx->p)
     ctx->status = -1;
 }
@@ -184,7 +186,7 @@ void delete_on_failure_group(scan_context *ctx, char) {
   if (*ctx->p != '{')
     invalid_after(ctx, "spec %qs has invalid %<%%W%c%>");
   size_t before = interpreter.command_args.count;
-  ctx->p = eval_brace_group(ctx->p + 1, ctx->text);
+  ctx->p = eval_brace_group(ctx->p + 1, ctx->text, ctx->map);
   if (!ctx->p) {
     ctx->status = -1;
     return;
@@ -201,7 +203,7 @@ void response_file_group(scan_context *ctx, char) {
   bool diverted = response_files_in_use();
   if (diverted)
     open_response_file();
-  ctx->p = eval_brace_group(ctx->p + 1, ctx->text);
+  ctx->p = eval_brace_group(ctx->p + 1, ctx->text, ctx->map);
   if (!ctx->p) {
     interpreter.response_file_open = false;
     ctx->status = -1;
@@ -455,6 +457,16 @@ int end_of_line() {
   return status;
 }
 
+// The characters scan_normal treats apart; every other one is plain text.
+struct special_char_table {
+  bool member[256] = {};
+  constexpr special_char_table() {
+    for (char c : {'\0', ' ', '\t', '\n', '|', '\\', '%'})
+      member[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr special_char_table special_chars;
+
 int scan_normal(scan_context *ctx) {
   while (ctx->status == 0) {
     char c = *ctx->p;
@@ -484,10 +496,16 @@ int scan_normal(scan_context *ctx) {
     case '%':
       directive(ctx);
       break;
-    default:
-      interpreter.arg_text += c;
+    default: {
+      // The whole run of plain text in one append.
+      const char *end = ctx->p;
+      while (!special_chars.member[static_cast<unsigned char>(*end)])
+        end++;
+      interpreter.arg_text.append(ctx->p - 1, end);
+      ctx->p = end;
       interpreter.arg_open = true;
       break;
+    }
     }
   }
   return ctx->status;
@@ -504,6 +522,15 @@ int do_spec_1(const char *text, int literal, const char *soft_match) {
     if (int status = scan_normal(&ctx))
       return status;
   }
+  if (interpreter.function_depth > 0)
+    end_pending_arg();
+  return 0;
+}
+
+int interpret_body(const char *text, const char *soft_match, const brace_map *map) {
+  scan_context ctx = {text, text, soft_match, 0, map};
+  if (int status = scan_normal(&ctx))
+    return status;
   if (interpreter.function_depth > 0)
     end_pending_arg();
   return 0;

@@ -11,6 +11,11 @@
 // result of the command runner for a failed command.
 int do_spec_1(const char *text, int literal, const char *soft_match);
 
+struct brace_map;
+
+// do_spec_1 in normal mode of a group body's copy that `map` describes.
+int interpret_body(const char *text, const char *soft_match, const brace_map *map);
+
 // Fresh argument context, then do_spec_1 in normal mode, then finishes a
 // pending argument. The arguments stay in interpreter.command_args.
 int expand_spec(const char *text, const char *soft_match);

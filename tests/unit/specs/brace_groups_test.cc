@@ -79,6 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
         group_case{"skipped_inner_soft_match", {{"-b"}}, "%{a:%{c*:-%*};b:B}", {"B"}},
         group_case{"skipped_percent_before_semicolon", {{"-b"}}, "%{a:100%;b:B}", {"B"}},
         group_case{"soft_match_after_inner_group", {{"-ab"}}, "%{a*:%{c:x}-%*}", {"-b"}},
+        // Bodies run inside run bodies find their ends as the outer scan did.
+        group_case{"three_run_bodies_deep", {{"-a"}, {"-b"}, {"-c"}},
+                   "%{a:%{b:%{c:X;:Y}Z;:W}V}", {"XZV"}},
+        group_case{"inner_alternative_after_skipped_group", {{"-a"}, {"-c"}},
+                   "%{a:%{b:%{x:1};c:%{c:2}3}}", {"23"}},
+        group_case{"inner_soft_match_then_group", {{"-a"}, {"-DQ"}, {"-b"}},
+                   "%{a:%{D*:-X%*%{b:B}}}", {"-XQB"}},
         group_case{"starred_body_per_switch", {{"-DA"}, {"-DB=1"}}, "%{D*:-X%*}", {"-XA", "-XB=1"}},
         group_case{"starred_body_with_arguments", {{"-Ia"}, {"-I", {"b"}}}, "%{I*:-J%*}",
                    {"-Ja", "-J", "b"}},
@@ -199,7 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
         invalid_case{"substitution_mixed_stars", "%{a*|b:X%*}",
                      "braced spec body 'X%*}' is invalid"},
         invalid_case{"substitution_after_inner_group", "%{b:%{c:x}%*}",
-                     "braced spec body '%{c:x}%*}' is invalid"}),
+                     "braced spec body '%{c:x}%*}' is invalid"},
+        invalid_case{"substitution_in_run_body", "%{a:%{!b:%{c:X%*}}}",
+                     "braced spec body 'X%*}' is invalid"}),
     [](const testing::TestParamInfo<invalid_case> &info) { return std::string(info.param.name); });
 
 // The end of the text is never part of an atom: what follows the terminator in
