@@ -45,18 +45,30 @@ child_result run_in_child(const std::function<void()> &body) {
   return result;
 }
 
-std::string capture_stderr(const std::function<void()> &body) {
+static std::string capture(int target, const std::function<void()> &body) {
   int fd = make_temp_file();
   if (fd < 0)
     return "<no temporary file>";
-  fflush(stderr);
-  int saved = dup(STDERR_FILENO);
-  dup2(fd, STDERR_FILENO);
+  fflush(nullptr);
+  int saved = dup(target);
+  dup2(fd, target);
   body();
-  fflush(stderr);
-  dup2(saved, STDERR_FILENO);
+  fflush(nullptr);
+  dup2(saved, target);
   close(saved);
   std::string text = read_file_from_start(fd);
   close(fd);
   return text;
+}
+
+std::string capture_stderr(const std::function<void()> &body) {
+  return capture(STDERR_FILENO, body);
+}
+
+std::string capture_stdout(const std::function<void()> &body) {
+  return capture(STDOUT_FILENO, body);
+}
+
+std::string fatal_error_output(const std::string &message) {
+  return "quarn++: fatal error: " + message + "\ncompilation terminated.\n";
 }

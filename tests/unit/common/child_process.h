@@ -17,3 +17,8 @@ child_result run_in_child(const std::function<void()> &body);
 
 // Runs BODY here, collecting what it writes to standard error.
 std::string capture_stderr(const std::function<void()> &body);
+// Runs BODY here, collecting what it writes to standard output.
+std::string capture_stdout(const std::function<void()> &body);
+
+// What the driver writes to standard error when a fatal error ends it.
+std::string fatal_error_output(const std::string &message);

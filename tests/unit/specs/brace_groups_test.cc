@@ -164,52 +164,40 @@ TEST(switch_liveness, decisions_and_acceptance) {
 }
 
 // Each of these ends the run: status 1 and the message naming the group.
-struct invalid_case {
-  const char *name;
-  const char *text;
-  const char *message;
-};
-
-class invalid_groups : public testing::TestWithParam<invalid_case> {};
+class invalid_groups : public testing::TestWithParam<fatal_text_case> {};
 
 TEST_P(invalid_groups, are_fatal) {
-  const invalid_case &c = GetParam();
-  child_result child = run_in_child([&] {
-    reset_interpreter_world();
-    add_switch("-a");
-    expand_spec(c.text, nullptr);
-  });
+  child_result child = expand_in_child(GetParam().text, [] { add_switch("-a"); });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err,
-            std::string("quarn++: fatal error: ") + c.message + "\ncompilation terminated.\n");
+  EXPECT_EQ(child.err, fatal_error_output(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     forms, invalid_groups,
     testing::Values(
-        invalid_case{"and_with_body", "%{S&T:X}", "braced spec 'S&T:X}' is invalid at ':'"},
-        invalid_case{"negated_selection", "%{!S}", "braced spec '!S}' is invalid at '}'"},
-        invalid_case{"suffix_selection", "%{.c}", "braced spec '.c}' is invalid at '}'"},
-        invalid_case{"or_without_body", "%{a|b}", "braced spec 'a|b}' is invalid at '}'"},
-        invalid_case{"and_after_or", "%{a|b&c}", "braced spec 'a|b&c}' is invalid at '&'"},
-        invalid_case{"or_after_and", "%{a&b|c:X}", "braced spec 'a&b|c:X}' is invalid at '|'"},
-        invalid_case{"empty_first_alternative", "%{:X}", "braced spec ':X}' is invalid at ':'"},
-        invalid_case{"empty_before_or", "%{a:X;|b:Y}", "braced spec 'a:X;|b:Y}' is invalid at '|'"},
-        invalid_case{"negated_otherwise", "%{a:X;!:Y}", "braced spec 'a:X;!:Y}' is invalid at ':'"},
-        invalid_case{"alternative_after_otherwise", "%{a:X;:Y;b:Z}",
+        fatal_text_case{"and_with_body", "%{S&T:X}", "braced spec 'S&T:X}' is invalid at ':'"},
+        fatal_text_case{"negated_selection", "%{!S}", "braced spec '!S}' is invalid at '}'"},
+        fatal_text_case{"suffix_selection", "%{.c}", "braced spec '.c}' is invalid at '}'"},
+        fatal_text_case{"or_without_body", "%{a|b}", "braced spec 'a|b}' is invalid at '}'"},
+        fatal_text_case{"and_after_or", "%{a|b&c}", "braced spec 'a|b&c}' is invalid at '&'"},
+        fatal_text_case{"or_after_and", "%{a&b|c:X}", "braced spec 'a&b|c:X}' is invalid at '|'"},
+        fatal_text_case{"empty_first_alternative", "%{:X}", "braced spec ':X}' is invalid at ':'"},
+        fatal_text_case{"empty_before_or", "%{a:X;|b:Y}", "braced spec 'a:X;|b:Y}' is invalid at '|'"},
+        fatal_text_case{"negated_otherwise", "%{a:X;!:Y}", "braced spec 'a:X;!:Y}' is invalid at ':'"},
+        fatal_text_case{"alternative_after_otherwise", "%{a:X;:Y;b:Z}",
                      "braced spec 'a:X;:Y;b:Z}' is invalid at 'b'"},
-        invalid_case{"starred_suffix", "%{.c*:X}", "braced spec '.c*:X}' is invalid at '*'"},
-        invalid_case{"no_operator", "%{a b:X}", "braced spec 'a b:X}' is invalid at 'b'"},
-        invalid_case{"ends_in_escape", "%{a\\", "braced spec 'a\\' ends in escape"},
-        invalid_case{"unclosed_body", "%{a:X", "braced spec body 'X' is invalid"},
-        invalid_case{"substitution_without_star", "%{a:X%*}", "braced spec body 'X%*}' is invalid"},
-        invalid_case{"substitution_mixed_stars", "%{a*|b:X%*}",
+        fatal_text_case{"starred_suffix", "%{.c*:X}", "braced spec '.c*:X}' is invalid at '*'"},
+        fatal_text_case{"no_operator", "%{a b:X}", "braced spec 'a b:X}' is invalid at 'b'"},
+        fatal_text_case{"ends_in_escape", "%{a\\", "braced spec 'a\\' ends in escape"},
+        fatal_text_case{"unclosed_body", "%{a:X", "braced spec body 'X' is invalid"},
+        fatal_text_case{"substitution_without_star", "%{a:X%*}", "braced spec body 'X%*}' is invalid"},
+        fatal_text_case{"substitution_mixed_stars", "%{a*|b:X%*}",
                      "braced spec body 'X%*}' is invalid"},
-        invalid_case{"substitution_after_inner_group", "%{b:%{c:x}%*}",
+        fatal_text_case{"substitution_after_inner_group", "%{b:%{c:x}%*}",
                      "braced spec body '%{c:x}%*}' is invalid"},
-        invalid_case{"substitution_in_run_body", "%{a:%{!b:%{c:X%*}}}",
+        fatal_text_case{"substitution_in_run_body", "%{a:%{!b:%{c:X%*}}}",
                      "braced spec body 'X%*}' is invalid"}),
-    [](const testing::TestParamInfo<invalid_case> &info) { return std::string(info.param.name); });
+    fatal_case_name);
 
 // The end of the text is never part of an atom: what follows the terminator in
 // memory (here a well-formed rest of a group) must not be read.

@@ -7,19 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "interp_test_support.h"
 #include "specs/spec_store.h"
 #include "support/multilib.h"
 
 namespace {
-
-uint64_t fnv1a(const char *text) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; p++) {
-    hash ^= *p;
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
 
 struct named_text {
   const char *name;

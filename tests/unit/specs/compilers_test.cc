@@ -10,20 +10,12 @@
 #include "common/child_process.h"
 #include "diagnostics/diagnostic.h"
 #include "driver/driver_state.h"
+#include "interp_test_support.h"
 #include "specs/compilers.h"
 
 using testing::HasSubstr;
 
 namespace {
-
-uint64_t fnv1a(const char *text) {
-  uint64_t hash = 0xcbf29ce484222325ull;
-  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; p++) {
-    hash ^= *p;
-    hash *= 0x100000001b3ull;
-  }
-  return hash;
-}
 
 // Text rows carry the length and FNV-1a digest of their listed spec text
 // instead of the text.

@@ -244,14 +244,9 @@ TEST(temp_names, second_compare_debug_run_marks_the_suffix) {
 }
 
 TEST(temp_names, suffix_after_object_suffix_is_fatal) {
-  child_result child = run_in_child([] {
-    reset_interpreter_world();
-    select_input("a.c");
-    expand_spec("%g%Ox", nullptr);
-  });
+  child_result child = expand_in_child("%g%Ox", [] { select_input("a.c"); });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, "quarn++: fatal error: spec '%g%Ox' has invalid '%0x'\n"
-                       "compilation terminated.\n");
+  EXPECT_EQ(child.err, fatal_error_output("spec '%g%Ox' has invalid '%0x'"));
 }
 
 // Save-temps names, in a scratch working directory.

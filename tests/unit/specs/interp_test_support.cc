@@ -7,6 +7,7 @@
 #include "options/opts.h"
 #include "specs/spec_interpreter.h"
 #include "specs/spec_state.h"
+#include "specs/spec_store.h"
 #include "support/alloc.h"
 #include "support/execute.h"
 #include "support/response_files.h"
@@ -77,4 +78,31 @@ words expand(const std::string &text) {
 void forget_temp_lists() {
   always_delete_list.store(nullptr);
   failure_delete_list.store(nullptr);
+}
+
+child_result expand_in_child(const char *text, const std::function<void()> &setup) {
+  return run_in_child([&] {
+    reset_interpreter_world();
+    if (setup)
+      setup();
+    expand_spec(text, nullptr);
+  });
+}
+
+std::string fatal_case_name(const testing::TestParamInfo<fatal_text_case> &info) {
+  return info.param.name;
+}
+
+std::string named_spec_text(const char *name) {
+  const char *text = spec_text(name, strlen(name));
+  return text ? text : "(none)";
+}
+
+uint64_t fnv1a(const char *text) {
+  uint64_t hash = 0xcbf29ce484222325ull;
+  for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; p++) {
+    hash ^= *p;
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
 }

@@ -3,8 +3,14 @@
 // records each command line instead of running it.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/child_process.h"
 
 typedef std::vector<std::string> words;
 
@@ -30,3 +36,23 @@ words expand(const std::string &text);
 // Empties both temporary-file lists without removing anything: for a child
 // that reports what one case recorded.
 void forget_temp_lists();
+
+// Expands TEXT in a child, after a fresh world and SETUP: for texts that end
+// the run.
+child_result expand_in_child(const char *text, const std::function<void()> &setup = {});
+
+// A text whose expansion ends the run with a fatal error: the case's name,
+// the text, and the message.
+struct fatal_text_case {
+  const char *name;
+  const char *text;
+  const char *message;
+};
+std::string fatal_case_name(const testing::TestParamInfo<fatal_text_case> &info);
+
+// A named spec's text, "(none)" when there is none.
+std::string named_spec_text(const char *name);
+
+// 64-bit FNV-1a of TEXT: tables of built-in texts give a length and a digest
+// computed apart from the C++ literals, not the texts again.
+uint64_t fnv1a(const char *text);

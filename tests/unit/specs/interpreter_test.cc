@@ -273,58 +273,42 @@ TEST_F(interpreter_test, push_arg_records_the_file_after_the_last_equals) {
 }
 
 // Fatal forms: each ends the run with status 1 and names the text.
-struct fatal_case {
-  const char *name;
-  const char *text;
-  const char *message;
-};
-
-class fatal_specs : public testing::TestWithParam<fatal_case> {};
+class fatal_specs : public testing::TestWithParam<fatal_text_case> {};
 
 TEST_P(fatal_specs, end_the_run) {
-  const fatal_case &c = GetParam();
-  child_result child = run_in_child([&] {
-    reset_interpreter_world();
-    expand_spec(c.text, nullptr);
-  });
+  child_result child = expand_in_child(GetParam().text);
   EXPECT_TRUE(child.exited);
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, std::string("quarn++: fatal error: ") + c.message +
-                           "\ncompilation terminated.\n");
+  EXPECT_EQ(child.err, fatal_error_output(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     texts, fatal_specs,
     testing::Values(
-        fatal_case{"lone_percent", "a %", "spec 'a %' invalid"},
-        fatal_case{"lone_backslash", "a b\\", "spec 'a b\\' invalid"},
-        fatal_case{"unclosed_linker_option", "%x{-lfoo", "spec '%x{-lfoo' invalid"},
-        fatal_case{"linker_option_without_brace", "%xy", "spec '%xy' has invalid '%xy'"},
-        fatal_case{"delete_group_without_brace", "%Wq", "spec '%Wq' has invalid '%Wq'"},
-        fatal_case{"response_group_without_brace", "%@q", "spec '%@q' has invalid '%@q'"},
-        fatal_case{"lone_percent_in_body", "%{!v:x%}", "spec 'x%' invalid"}),
-    [](const testing::TestParamInfo<fatal_case> &info) { return std::string(info.param.name); });
+        fatal_text_case{"lone_percent", "a %", "spec 'a %' invalid"},
+        fatal_text_case{"lone_backslash", "a b\\", "spec 'a b\\' invalid"},
+        fatal_text_case{"unclosed_linker_option", "%x{-lfoo", "spec '%x{-lfoo' invalid"},
+        fatal_text_case{"linker_option_without_brace", "%xy", "spec '%xy' has invalid '%xy'"},
+        fatal_text_case{"delete_group_without_brace", "%Wq", "spec '%Wq' has invalid '%Wq'"},
+        fatal_text_case{"response_group_without_brace", "%@q", "spec '%@q' has invalid '%@q'"},
+        fatal_text_case{"lone_percent_in_body", "%{!v:x%}", "spec 'x%' invalid"}),
+    fatal_case_name);
 
 TEST(spec_nesting, a_spec_that_reaches_itself_ends_with_its_name) {
-  child_result child = run_in_child([] {
-    reset_interpreter_world();
-    builtin_spec_slots[BUILTIN_SPEC_lib] = "x %L";
-    expand_spec("%L", nullptr);
-  });
+  child_result child =
+      expand_in_child("%L", [] { builtin_spec_slots[BUILTIN_SPEC_lib] = "x %L"; });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, "quarn++: fatal error: spec 'lib' nested too deeply\ncompilation terminated.\n");
+  EXPECT_EQ(child.err, fatal_error_output("spec 'lib' nested too deeply"));
 }
 
 TEST(spec_nesting, a_named_spec_loop_through_its_name_ends_with_its_name) {
-  child_result child = run_in_child([] {
-    reset_interpreter_world();
+  child_result child = expand_in_child("%(ping)", [] {
     init_builtin_specs();
     define_spec("ping", "%(pong)", false);
     define_spec("pong", "a%(ping)", false);
-    expand_spec("%(ping)", nullptr);
   });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, "quarn++: fatal error: spec 'ping' nested too deeply\ncompilation terminated.\n");
+  EXPECT_EQ(child.err, fatal_error_output("spec 'ping' nested too deeply"));
 }
 
 TEST(spec_nesting, deep_but_finite_nesting_is_fine) {

@@ -38,20 +38,11 @@ void reset_world() {
   library_prefixes = search_path_list{.label = "startfile"};
 }
 
-std::string fatal(const std::string &message) {
-  return "quarn++: fatal error: " + message + "\ncompilation terminated.\n";
-}
-
 child_result in_child(const std::function<void()> &body) {
   return run_in_child([&] {
     reset_world();
     body();
   });
-}
-
-std::string text_of(const char *name) {
-  const char *text = spec_text(name, strlen(name));
-  return text ? text : "(none)";
 }
 
 void load(const std::string &name, bool is_main, bool from_user_file) {
@@ -61,7 +52,7 @@ void load(const std::string &name, bool is_main, bool from_user_file) {
 TEST(spec_file, entries_define_append_and_drop_comments) {
   reset_world();
   init_builtin_specs();
-  const std::string link = text_of("link");
+  const std::string link = named_spec_text("link");
   load("entries.spec", false, true);
   const struct {
     const char *name;
@@ -79,7 +70,7 @@ TEST(spec_file, entries_define_append_and_drop_comments) {
       {"next", "(none)"},
   };
   for (const auto &c : cases)
-    EXPECT_EQ(text_of(c.name), c.text) << c.name;
+    EXPECT_EQ(named_spec_text(c.name), c.text) << c.name;
   EXPECT_TRUE(lookup_spec("cpp_extra", 9)->from_user_file);
   EXPECT_TRUE(lookup_spec("link", 4)->from_user_file);
   // The appended text reaches %l too, through the built-in slot.
@@ -89,26 +80,26 @@ TEST(spec_file, entries_define_append_and_drop_comments) {
 TEST(spec_file, line_ends_of_every_kind) {
   reset_world();
   load("crlf.spec", true, false);
-  EXPECT_EQ(text_of("a"), "one");
-  EXPECT_EQ(text_of("b"), "two");
-  EXPECT_EQ(text_of("c"), "three");
+  EXPECT_EQ(named_spec_text("a"), "one");
+  EXPECT_EQ(named_spec_text("b"), "two");
+  EXPECT_EQ(named_spec_text("c"), "three");
 }
 
 TEST(spec_file, rename_keeps_the_old_text_under_the_new_name) {
   reset_world();
   init_builtin_specs();
-  const std::string link = text_of("link");
+  const std::string link = named_spec_text("link");
   global_options.verbose_flag = 1;
   std::string err = capture_stderr([] { load("rename.spec", false, false); });
   global_options.verbose_flag = 0;
   EXPECT_EQ(err, "Reading specs from " + fixture("rename.spec") + "\nrename spec link to old_link\n");
-  EXPECT_EQ(text_of("old_link"), link);
-  EXPECT_EQ(text_of("link"), "%(old_link) -lextra");
+  EXPECT_EQ(named_spec_text("old_link"), link);
+  EXPECT_EQ(named_spec_text("link"), "%(old_link) -lextra");
   EXPECT_EQ(spec_list->name, std::string("old_link"));
 
   // Renaming a spec onto itself changes nothing.
   load("rename-same.spec", false, false);
-  EXPECT_EQ(text_of("link"), "%(old_link) -lextra");
+  EXPECT_EQ(named_spec_text("link"), "%(old_link) -lextra");
 }
 
 TEST(spec_file, includes_along_the_library_prefixes) {
@@ -119,9 +110,9 @@ TEST(spec_file, includes_along_the_library_prefixes) {
   std::string err = capture_stderr([] { load("include.spec", false, true); });
   EXPECT_EQ(err, "Reading specs from " + fixture("include.spec") + "\nReading specs from " +
                      fixture("entries.spec") + "\ncould not find specs file missing.spec\n");
-  EXPECT_EQ(text_of("joined"), "one two");
+  EXPECT_EQ(named_spec_text("joined"), "one two");
   EXPECT_TRUE(lookup_spec("joined", 6)->from_user_file);
-  EXPECT_EQ(text_of("own"), "mine");
+  EXPECT_EQ(named_spec_text("own"), "mine");
 }
 
 TEST(spec_file, rows_without_a_star_go_to_the_compilers_table) {
@@ -190,7 +181,7 @@ TEST(spec_file, malformed_files_are_fatal_with_the_offset) {
     });
     EXPECT_TRUE(child.exited) << c.file;
     EXPECT_EQ(child.status, 1) << c.file;
-    EXPECT_EQ(child.err, fatal(c.message)) << c.file;
+    EXPECT_EQ(child.err, fatal_error_output(c.message)) << c.file;
   }
 }
 
@@ -201,7 +192,7 @@ TEST(spec_file, an_include_that_is_not_found_is_read_as_named) {
   });
   EXPECT_EQ(child.status, 1);
   EXPECT_EQ(child.err,
-            fatal("cannot read spec file 'entries.spec': No such file or directory"));
+            fatal_error_output("cannot read spec file 'entries.spec': No such file or directory"));
 }
 
 TEST(spec_file, a_file_that_includes_itself_ends_with_a_message) {
@@ -218,7 +209,7 @@ TEST(spec_file, a_file_that_includes_itself_ends_with_a_message) {
     });
     EXPECT_TRUE(child.exited);
     EXPECT_EQ(child.status, 1);
-    EXPECT_EQ(child.err, fatal("spec file '" + self + "' included too deeply"));
+    EXPECT_EQ(child.err, fatal_error_output("spec file '" + self + "' included too deeply"));
   }
 }
 
@@ -229,7 +220,7 @@ TEST(spec_file, a_store_without_a_link_command_is_fatal) {
     load("rename-same.spec", false, false);
   });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, fatal("spec file has no spec for linking"));
+  EXPECT_EQ(child.err, fatal_error_output("spec file has no spec for linking"));
 }
 
 // name -> text, with the link command under "*link_command".

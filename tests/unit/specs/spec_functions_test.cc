@@ -40,10 +40,6 @@ void reset_world() {
   compare_debug_seed = nullptr;
 }
 
-std::string fatal(const std::string &message) {
-  return "quarn++: fatal error: " + message + "\ncompilation terminated.\n";
-}
-
 // Runs body in a fresh child; standard output joins standard error.
 child_result in_child(const std::function<void()> &body) {
   return run_in_child([&] {
@@ -164,7 +160,7 @@ TEST(spec_function_call, malformed_calls_are_fatal) {
     child_result child = in_child([&] { expand(c.text); });
     EXPECT_TRUE(child.exited) << c.text;
     EXPECT_EQ(child.status, 1) << c.text;
-    EXPECT_EQ(child.err, fatal(c.message)) << c.text;
+    EXPECT_EQ(child.err, fatal_error_output(c.message)) << c.text;
   }
 }
 
@@ -172,7 +168,7 @@ TEST(spec_function_call, an_error_inside_the_arguments_is_fatal_for_the_call) {
   child_result child = in_child([] { expand("%:if-exists(%eboom\n)"); });
   EXPECT_EQ(child.status, 1);
   EXPECT_EQ(child.err, "quarn++: error: boom\n" +
-                           fatal("error in arguments to spec function 'if-exists'"));
+                           fatal_error_output("error in arguments to spec function 'if-exists'"));
 }
 
 // ---- getenv and the if-exists family ----
@@ -198,7 +194,7 @@ TEST(spec_function_getenv, values_are_escaped_and_missing_ones_depend_on_the_com
   }
   child_result child = in_child([] { call(getenv_spec_function, {"QUARN_TEST_UNSET", "/x"}); });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, fatal("environment variable 'QUARN_TEST_UNSET' not defined"));
+  EXPECT_EQ(child.err, fatal_error_output("environment variable 'QUARN_TEST_UNSET' not defined"));
   unsetenv("QUARN_TEST_VALUE");
 }
 
@@ -394,7 +390,7 @@ TEST(spec_function_version_compare, bad_calls_are_fatal) {
       call(version_compare_spec_function, c.argv);
     });
     EXPECT_EQ(child.status, 1) << c.message;
-    EXPECT_EQ(child.err, fatal(c.message));
+    EXPECT_EQ(child.err, fatal_error_output(c.message));
   }
 }
 
@@ -542,7 +538,7 @@ TEST(spec_function_compare_debug, self_options_only_for_the_second_run) {
   for (const auto &c : cases) {
     child_result child = in_child([&] { call(c.handler, {"x"}); });
     EXPECT_EQ(child.status, 1);
-    EXPECT_EQ(child.err, fatal(c.message));
+    EXPECT_EQ(child.err, fatal_error_output(c.message));
   }
 }
 
@@ -602,7 +598,7 @@ TEST(spec_function_dumps, dump_options_for_the_compiler) {
     call(dumps_spec_func, {".i", ".s"});
   });
   EXPECT_EQ(child.status, 1);
-  EXPECT_EQ(child.err, fatal("too many arguments for %:dumps"));
+  EXPECT_EQ(child.err, fatal_error_output("too many arguments for %:dumps"));
 }
 
 TEST(spec_function_comparisons, numbers_against_the_last_two_words_and_option_values) {
@@ -639,7 +635,7 @@ TEST(spec_function_comparisons, numbers_against_the_last_two_words_and_option_va
   for (const auto &c : fatal_cases) {
     child_result child = in_child([&] { call(c.handler, {"1", "2"}); });
     EXPECT_EQ(child.status, 1);
-    EXPECT_EQ(child.err, fatal(c.message));
+    EXPECT_EQ(child.err, fatal_error_output(c.message));
   }
 }
 

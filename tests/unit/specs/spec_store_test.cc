@@ -30,21 +30,12 @@ void reset_world() {
   reset_spec_store();
 }
 
-std::string fatal(const std::string &message) {
-  return "quarn++: fatal error: " + message + "\ncompilation terminated.\n";
-}
-
 child_result in_child(const std::function<void()> &body) {
   return run_in_child([&] {
     dup2(2, 1);
     reset_world();
     body();
   });
-}
-
-std::string text_of(const char *name) {
-  const char *text = spec_text(name, strlen(name));
-  return text ? text : "(none)";
 }
 
 std::vector<std::string> list_names() {
@@ -65,20 +56,20 @@ TEST(spec_store, built_in_initialisation) {
   std::vector<std::string> expected = builtin_names();
   expected.push_back("asm_cpu_spec");
   EXPECT_EQ(list_names(), expected);
-  EXPECT_EQ(text_of("asm_cpu_spec"), asm_cpu_spec_text);
-  EXPECT_EQ(text_of("libquarn"),
+  EXPECT_EQ(named_spec_text("asm_cpu_spec"), asm_cpu_spec_text);
+  EXPECT_EQ(named_spec_text("libquarn"),
             "%{static|static-libquarn|static-pie:-lquarn -lquarn_eh}%{!static:%{!static-libquarn:"
             "%{!static-pie:%{!shared-libquarn:-lquarn --push-state --as-needed -lquarn_s "
             "--pop-state}%{shared-libquarn:-lquarn_s%{!shared: -lquarn}}}}}");
-  EXPECT_EQ(text_of("link"), std::string("%{!static|static-pie:--eh-frame-hdr} ") +
+  EXPECT_EQ(named_spec_text("link"), std::string("%{!static|static-pie:--eh-frame-hdr} ") +
                                  builtin_spec_texts[BUILTIN_SPEC_link]);
   EXPECT_STREQ(link_command_spec, builtin_link_command_text);
 
   // Once only.
-  const std::string link = text_of("link");
+  const std::string link = named_spec_text("link");
   init_builtin_specs();
   EXPECT_EQ(list_names().size(), expected.size());
-  EXPECT_EQ(text_of("link"), link);
+  EXPECT_EQ(named_spec_text("link"), link);
 
   reset_world();
   global_options.verbose_flag = 1;
@@ -94,7 +85,7 @@ TEST(spec_store, the_libquarn_tokens_are_rewritten_where_they_start_a_word) {
   reset_world();
   builtin_spec_slots[BUILTIN_SPEC_libquarn] = "-lc libquarn.a%s x-lquarn";
   init_builtin_specs();
-  EXPECT_EQ(text_of("libquarn"), "-lc " + archive_choice + " x-lquarn");
+  EXPECT_EQ(named_spec_text("libquarn"), "-lc " + archive_choice + " x-lquarn");
 }
 
 TEST(spec_store, define_spec_replaces_or_appends) {
@@ -114,7 +105,7 @@ TEST(spec_store, define_spec_replaces_or_appends) {
   for (const auto &c : cases) {
     reset_world();
     define_spec(c.name, c.text, true);
-    EXPECT_EQ(text_of(c.name), c.expected) << c.name << " " << c.text;
+    EXPECT_EQ(named_spec_text(c.name), c.expected) << c.name << " " << c.text;
     EXPECT_TRUE(lookup_spec(c.name, strlen(c.name))->from_user_file);
   }
 }
@@ -129,7 +120,7 @@ TEST(spec_store, the_first_definition_links_the_built_ins_behind_it) {
   define_spec("mine", "+ y", false);
   define_spec("other", "z", false);
   EXPECT_EQ(list_names()[0], "other");
-  EXPECT_EQ(text_of("mine"), "x y");
+  EXPECT_EQ(named_spec_text("mine"), "x y");
   EXPECT_FALSE(lookup_spec("mine", 4)->from_user_file);
   // Names compare by length too.
   EXPECT_EQ(lookup_spec("mi", 2), nullptr);
@@ -140,7 +131,7 @@ TEST(spec_store, set_static_spec_changes_the_slot_the_directives_read) {
   reset_world();
   init_builtin_specs();
   set_static_spec(&builtin_spec_slots[BUILTIN_SPEC_linker], "ld", false);
-  EXPECT_EQ(text_of("linker"), "ld");
+  EXPECT_EQ(named_spec_text("linker"), "ld");
   EXPECT_STREQ(builtin_spec(BUILTIN_SPEC_linker), "ld");
   EXPECT_FALSE(lookup_spec("linker", 6)->owned);
   define_spec("linker", "+ -v", false);
@@ -255,7 +246,7 @@ TEST(self_spec, words_that_are_not_switches_are_fatal) {
   for (const auto &c : cases) {
     child_result child = in_child([&] { apply_self_spec(c.text); });
     EXPECT_EQ(child.status, 1) << c.text;
-    EXPECT_EQ(child.err, fatal(c.message)) << c.text;
+    EXPECT_EQ(child.err, fatal_error_output(c.message)) << c.text;
   }
 }
 

@@ -265,27 +265,6 @@ TEST_F(Multilib, UsedSwitchesAreBuiltOnce) {
   EXPECT_TRUE(is_used_arg(&texts, without.table(), "mabi=ilp32", 10));
 }
 
-std::string capture_stdout(const std::function<void()> &body) {
-  char name[] = "/tmp/quarn-multilib-XXXXXX";
-  int fd = mkstemp(name);
-  unlink(name);
-  fflush(stdout);
-  int saved = dup(STDOUT_FILENO);
-  dup2(fd, STDOUT_FILENO);
-  body();
-  fflush(stdout);
-  dup2(saved, STDOUT_FILENO);
-  close(saved);
-  std::string text;
-  lseek(fd, 0, SEEK_SET);
-  char chunk[256];
-  ssize_t n;
-  while ((n = read(fd, chunk, sizeof chunk)) > 0)
-    text.append(chunk, static_cast<size_t>(n));
-  close(fd);
-  return text;
-}
-
 TEST_F(Multilib, PrintTable) {
   const struct {
     const char *what;
@@ -416,8 +395,7 @@ TEST_F(Multilib, MalformedTextsAreFatal) {
     });
     EXPECT_TRUE(child.exited);
     EXPECT_EQ(child.status, 1);
-    EXPECT_EQ(child.err,
-              std::string("quarn++: fatal error: ") + c.message + "\ncompilation terminated.\n");
+    EXPECT_EQ(child.err, fatal_error_output(c.message));
   }
 }
 
