@@ -31,9 +31,14 @@ enum query_answer {
 // The linker the suite was configured with; -fuse-ld= variants sit next to it.
 const char configured_linker[] = "/usr/local/bin/ld";
 
+// One line: TEXT, or OTHERWISE when there is none.
+void print_line_or(const char *text, const char *otherwise) {
+  printf("%s\n", text ? text : otherwise);
+}
+
 // A found path, or the name as given: build scripts then see what was asked.
 void print_found_or_name(char *found, const char *name) {
-  printf("%s\n", found ? found : name);
+  print_line_or(found, name);
   free(found);
 }
 
@@ -87,16 +92,14 @@ query_answer answer_multi_lib() {
 query_answer answer_multi_directory() {
   if (!global_options.print_multi_directory)
     return QUERY_NOT_ASKED;
-  const char *dir = selected_multilib.multilib_subdir;
-  printf("%s\n", dir ? dir : ".");
+  print_line_or(selected_multilib.multilib_subdir, ".");
   return QUERY_STOP;
 }
 
 query_answer answer_multiarch() {
   if (!global_options.print_multiarch)
     return QUERY_NOT_ASKED;
-  const char *dir = selected_multilib.multiarch_subdir;
-  printf("%s\n", dir ? dir : "");
+  print_line_or(selected_multilib.multiarch_subdir, "");
   return QUERY_STOP;
 }
 
@@ -111,8 +114,7 @@ query_answer answer_sysroot() {
 query_answer answer_multi_os_directory() {
   if (!global_options.print_multi_os_directory)
     return QUERY_NOT_ASKED;
-  const char *dir = selected_multilib.multilib_os_subdir;
-  printf("%s\n", dir ? dir : ".");
+  print_line_or(selected_multilib.multilib_os_subdir, ".");
   return QUERY_STOP;
 }
 
@@ -124,7 +126,7 @@ query_answer answer_sysroot_headers_suffix() {
   // The failure is the answer: only one set of headers exists.
   if (!spec || !*spec)
     fatal_error(UNKNOWN_LOCATION, "not configured with sysroot headers suffix");
-  printf("%s\n", target_sysroot_hdrs_suffix ? target_sysroot_hdrs_suffix : "");
+  print_line_or(target_sysroot_hdrs_suffix, "");
   return QUERY_STOP;
 }
 

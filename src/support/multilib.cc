@@ -206,29 +206,65 @@ bool is_default_word(const multilib_texts *texts, std::string_view word) {
 }
 
 // True when some exclusion entry holds for the switches in effect.
+struct entry_match {
+  bool holds;
+  // Every word held by the switches alone, none only as a default: such a
+  // select entry names the OS and multiarch directories.
+  bool all_non_default;
+};
+
+// Reads the ARG words of one entry through its ';': it holds when each word
+// is a switch in use and each '!' word is not. With DEFAULTS_HOLD a word
+// naming a default holds too.
+entry_match match_entry(const char **cursor, const multilib_texts *texts,
+                        const switch_table *switches, const malformed_text &what,
+                        bool defaults_hold) {
+  entry_match match{true, true};
+  while (**cursor != ';') {
+    std::string_view word = read_word(cursor, what);
+    if (!match.holds)
+      continue;
+    bool negated = !word.empty() && word[0] == '!';
+    if (negated)
+      word.remove_prefix(1);
+    match.holds = is_used_word(texts, switches, word) != negated;
+    if (!match.holds)
+      match.all_non_default = false;
+    if (defaults_hold && is_default_word(texts, word))
+      match.holds = true;
+  }
+  (*cursor)++;
+  return match;
+}
+
+// Steps over the line breaks between entries; false at the end of the text.
+bool next_entry(const char **cursor) {
+  while (**cursor == '\n')
+    (*cursor)++;
+  return **cursor != '\0';
+}
+
+// Reads the PATH of a select entry and the space after it.
+std::string_view read_path(const char **cursor, const malformed_text &what) {
+  const char *p = *cursor;
+  const char *path = p;
+  while (*p != ' ') {
+    if (!*p)
+      report_malformed(what);
+    p++;
+  }
+  *cursor = p + 1;
+  return std::string_view(path, p - path);
+}
+
+// True when some exclusion entry holds for the switches in effect.
 bool excluded(const multilib_texts *texts, const switch_table *switches) {
   const char *text = or_empty(texts->exclusions);
   const malformed_text what{N_("multilib exclusions %qs is invalid"), text, nullptr};
   const char *p = text;
-  while (*p) {
-    if (*p == '\n') {
-      p++;
-      continue;
-    }
-    bool ok = true;
-    while (*p != ';') {
-      std::string_view word = read_word(&p, what);
-      if (!ok)
-        continue;
-      bool negated = !word.empty() && word[0] == '!';
-      if (negated)
-        word.remove_prefix(1);
-      ok = is_used_word(texts, switches, word) != negated;
-    }
-    p++;
-    if (ok)
+  while (next_entry(&p))
+    if (match_entry(&p, texts, switches, what, false).holds)
       return true;
-  }
   return false;
 }
 
@@ -261,43 +297,17 @@ void select_multilib(const multilib_texts *texts, const switch_table *switches) 
   const malformed_text what{N_("multilib select %qs %qs is invalid"), select_text, reuse};
   bool first = true;
   const char *p = select.c_str();
-  while (*p) {
-    if (*p == '\n') {
-      p++;
-      continue;
-    }
-    const char *path = p;
-    while (*p != ' ') {
-      if (!*p)
-        report_malformed(what);
-      p++;
-    }
-    std::string_view path_text(path, p - path);
-    p++;
-    bool ok = true;
-    bool all_non_default = true;
-    while (*p != ';') {
-      std::string_view word = read_word(&p, what);
-      if (!ok)
-        continue;
-      bool negated = !word.empty() && word[0] == '!';
-      if (negated)
-        word.remove_prefix(1);
-      ok = is_used_word(texts, switches, word) != negated;
-      if (!ok)
-        all_non_default = false;
-      if (is_default_word(texts, word))
-        ok = true;
-    }
-    p++;
+  while (next_entry(&p)) {
+    std::string_view path_text = read_path(&p, what);
+    entry_match match = match_entry(&p, texts, switches, what, true);
 
     size_t colon = path_text.find(':');
-    if (ok && first) {
+    if (match.holds && first) {
       if (path_text != ".")
         selected_multilib.multilib_subdir = path_piece(path_text.substr(0, colon));
       first = false;
     }
-    if (all_non_default && colon != std::string_view::npos) {
+    if (match.all_non_default && colon != std::string_view::npos) {
       std::string_view rest = path_text.substr(colon + 1);
       size_t second = rest.find(':');
       std::string_view os_dir = rest.substr(0, second);
@@ -332,11 +342,7 @@ bool excluded_entry(const multilib_texts *texts, const std::vector<std::string_v
   const char *text = or_empty(texts->exclusions);
   const char *p = text;
   bool skip = false;
-  while (*p) {
-    if (*p == '\n') {
-      p++;
-      continue;
-    }
+  while (next_entry(&p)) {
     bool matches = true;
     while (*p != ';') {
       std::string_view word =
@@ -379,22 +385,13 @@ void print_multilib_table(const multilib_texts *texts) {
   std::string_view previous_path;
   bool have_previous = false;
   const char *p = select_text;
-  while (*p) {
-    if (*p == '\n') {
-      p++;
-      continue;
-    }
-    const char *path = p;
-    while (*p != ' ') {
-      if (!*p)
-        fatal_error(UNKNOWN_LOCATION, "multilib select %qs is invalid", select_text);
-      p++;
-    }
-    std::string_view path_text(path, p - path);
-    p++;
+  while (next_entry(&p)) {
+    std::string_view path_text =
+        read_path(&p, {N_("multilib select %qs is invalid"), select_text, nullptr});
     std::vector<std::string_view> args = entry_args(&p, select_text);
 
     // ".:os" entries only name the OS directory of the default set.
+    const char *path = path_text.data();
     bool skip = path[0] == '.' && path[1] == ':' && path[2] != ':';
     if (excluded_entry(texts, args))
       skip = true;

@@ -87,3 +87,23 @@ touch_newer() {
     touch "$1"
   done
 }
+
+# After each header of the project changes, exactly the sources that include
+# it compile again, then the one link. DIR is where the project's headers are
+# (with its slash), ARTIFACT what the build made last, BUILD... the build.
+#   expect_header_rebuilds DIR ARTIFACT BUILD...
+expect_header_rebuilds() {
+  local dir=$1 artifact=$2 header expected
+  shift 2
+  while read -r header expected; do
+    clear_log
+    touch_newer "$dir$header" "$artifact"
+    "$@"
+    expect_equal "after $header changed" "$expected" "$(compiled_sources)"
+    expect_equal "links after $header changed" 1 "$(run_count tether)"
+  done <<'HEADERS'
+banner.h main.cc
+greet.h greet.cc main.cc
+util.h greet.cc util.cc
+HEADERS
+}

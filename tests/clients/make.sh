@@ -33,17 +33,7 @@ build
 build -q || fail "make -q finds the build out of date"
 
 # A header changed: exactly the objects that include it, then the link.
-while read -r header expected; do
-  clear_log
-  touch_newer "$header" app
-  build
-  expect_equal "after $header changed" "$expected" "$(compiled_sources)"
-  expect_equal "links after $header changed" 1 "$(run_count tether)"
-done <<'HEADERS'
-banner.h main.cc
-greet.h greet.cc main.cc
-util.h greet.cc util.cc
-HEADERS
+expect_header_rebuilds "" app build
 
 # A header removed with its #include: the empty rules of -MP keep make going.
 clear_log

@@ -12,9 +12,13 @@ import shutil
 import signal
 import statistics
 import subprocess
+import sys
 import time
 
 import harness
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
+from sim_runs import default_signals, started  # noqa: E402
 
 SIGNALS = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP]
 INPUTS = ("hello.cc", "args.rsp", "c.c")
@@ -46,21 +50,6 @@ FORMS = [
 # while the compiler runs; it and the object while the assembler runs; both and
 # the linker's resolution file while the linker runs.
 TEMPORARIES_WHILE = {"fell": 1, "as": 2, "tether": 3}
-
-
-def default_signals():
-    # The caller may have them ignored, and an ignored signal stays ignored in
-    # the driver.
-    for number in SIGNALS:
-        signal.signal(number, signal.SIG_DFL)
-
-
-def started(log, program):
-    try:
-        with open(log, encoding="utf-8") as lines:
-            return any(json.loads(line)["name"] == program for line in lines)
-    except (FileNotFoundError, ValueError):
-        return False
 
 
 class Trials:

@@ -5,28 +5,15 @@ started, and sends SIGNAL (a name such as INT) to the whole group, as a
 terminal's interrupt key or a job-control kill does. Prints how many files the
 temporary directory (TMPDIR) held at that moment, then how COMMAND ended:
 "exit N" or "killed by SIGNAME"."""
-import json
 import os
 import signal
 import subprocess
 import sys
 import time
 
-
-def started(log, program):
-    try:
-        with open(log, encoding="utf-8") as lines:
-            return any(json.loads(line)["name"] == program for line in lines)
-    except (FileNotFoundError, ValueError):
-        # No run yet, or a line still being written.
-        return False
-
-
-def default_signals():
-    # The caller of the test may have these ignored; an ignored signal stays
-    # ignored in the driver, which would then not be interrupted.
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE):
-        signal.signal(number, signal.SIG_DFL)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
+                                "python"))
+from sim_runs import default_signals, started  # noqa: E402
 
 
 def main():
