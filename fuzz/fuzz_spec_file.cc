@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz_common.h"
+#include "fuzz_spec_setup.h"
 #include "diagnostics/diagnostic.h"
 #include "options/opts.h"
 #include "specs/compilers.h"
@@ -19,7 +20,6 @@ namespace {
 
 struct fatal_reported {};
 
-diag_hook original_finalizer;
 int file_descriptor = -1;
 std::string file_name;
 
@@ -41,10 +41,7 @@ void drop_file_rows() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  progname = "quarn++";
-  diag_context_init(global_dc);
-  original_finalizer = global_dc->finalizer;
-  global_dc->finalizer = finalize_then_unwind;
+  set_up_diagnostics(finalize_then_unwind);
   init_options_storage();
   init_spec_state();
   init_compilers_table();

@@ -15,6 +15,7 @@
 #include "diagnostics/diagnostic.h"
 #include "driver/driver_state.h"
 #include "fuzz_common.h"
+#include "fuzz_spec_setup.h"
 #include "options/opts.h"
 #include "specs/brace_groups.h"
 #include "specs/file_names.h"
@@ -28,7 +29,6 @@
 namespace {
 
 jmp_buf fatal_return;
-diag_hook original_finalizer;
 size_t commands_seen;
 // Temporary files go to a directory of the target's own, emptied after every
 // case: a name bound and replaced within one argument is never noted.
@@ -77,10 +77,7 @@ bool set_up() {
   temp_files_dir = pattern;
   setenv("TMPDIR", pattern, 1);
   atexit(remove_temp_files_dir);
-  progname = "quarn++";
-  diag_context_init(global_dc);
-  original_finalizer = global_dc->finalizer;
-  global_dc->finalizer = return_from_fatal;
+  set_up_diagnostics(return_from_fatal);
   init_spec_state();
   init_builtin_specs();
   spec_command_runner = record_command;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,4 +73,11 @@ std::string capture_stdout(const std::function<void()> &body) {
 
 std::string fatal_error_output(const std::string &message) {
   return "quarn++: fatal error: " + message + "\ncompilation terminated.\n";
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }

@@ -20,5 +20,8 @@ std::string capture_stderr(const std::function<void()> &body);
 // Runs BODY here, collecting what it writes to standard output.
 std::string capture_stdout(const std::function<void()> &body);
 
+// What the file at PATH holds; empty when it cannot be read.
+std::string read_file(const std::string &path);
+
 // What the driver writes to standard error when a fatal error ends it.
 std::string fatal_error_output(const std::string &message);

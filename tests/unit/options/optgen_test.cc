@@ -2,12 +2,12 @@
 // catalogue and refuses a broken one, naming the row at fault.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
+
+#include "common/child_process.h"
 
 namespace {
 
@@ -16,13 +16,6 @@ struct run_result {
   std::string err;
   std::string table, header;
 };
-
-std::string slurp(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 run_result run_optgen(const char *fixture, const char *counts) {
   char dir[] = "/tmp/quarn-optgen-test-XXXXXX";
@@ -33,8 +26,8 @@ run_result run_optgen(const char *fixture, const char *counts) {
                         QUARN_TEST_SOURCE_DIR + "/tests/unit/options/fixtures/" + fixture + " " +
                         out + "/t.cc " + out + "/t.h " + counts + " 2> " + out + "/err";
   int status = system(command.c_str());
-  run_result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out + "/err"),
-                    slurp(out + "/t.cc"), slurp(out + "/t.h")};
+  run_result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out + "/err"),
+                    read_file(out + "/t.cc"), read_file(out + "/t.h")};
   system(("rm -rf " + out).c_str());
   return result;
 }

@@ -33,11 +33,7 @@ struct group_case {
   words expected;
 };
 
-class group_words : public testing::TestWithParam<group_case> {
-protected:
-  void SetUp() override { reset_interpreter_world(); }
-  void TearDown() override { reset_interpreter_world(); }
-};
+class group_words : public in_fresh_world<testing::TestWithParam<group_case>> {};
 
 TEST_P(group_words, give_the_arguments) {
   for (const given_switch &sw : GetParam().switches)
@@ -114,11 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         group_case{"negated_function_atom", {}, "%{!%:if-exists(/no/such/file):X}", {"X"}}),
     [](const testing::TestParamInfo<group_case> &info) { return std::string(info.param.name); });
 
-class input_atoms : public testing::Test {
-protected:
-  void SetUp() override { reset_interpreter_world(); }
-  void TearDown() override { reset_interpreter_world(); }
-};
+class input_atoms : public in_fresh_world<testing::Test> {};
 
 TEST_F(input_atoms, suffix_atoms_test_the_suffix_without_its_dot) {
   select_input("dir/x.adb");
@@ -230,11 +222,7 @@ struct mark_case {
   words accepted;
 };
 
-class accepted_scan : public testing::TestWithParam<mark_case> {
-protected:
-  void SetUp() override { reset_interpreter_world(); }
-  void TearDown() override { reset_interpreter_world(); }
-};
+class accepted_scan : public in_fresh_world<testing::TestWithParam<mark_case>> {};
 
 TEST_P(accepted_scan, marks_the_switches_named) {
   add_switch("-O2");

@@ -31,11 +31,7 @@ using testing::StartsWith;
 
 namespace {
 
-class file_names : public testing::Test {
-protected:
-  void SetUp() override { reset_interpreter_world(); }
-  void TearDown() override { reset_interpreter_world(); }
-};
+class file_names : public in_fresh_world<testing::Test> {};
 
 struct input_case {
   const char *name;
@@ -322,13 +318,6 @@ TEST_F(save_temps, the_input_itself_is_never_the_save_temps_name) {
 // land there.
 class response_files : public save_temps {};
 
-std::string file_text(const std::string &name) {
-  std::ifstream in(name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TEST_F(response_files, output_files_go_through_one_file) {
   std::string out = in_child([] {
     at_file_supplied = true;
@@ -339,7 +328,7 @@ TEST_F(response_files, output_files_go_through_one_file) {
     if (w.size() != 3 || w[1][0] != '@')
       return std::string("unexpected words");
     std::string name = w[1].substr(1);
-    std::string r = (is_temp_with_suffix(name, "") ? "temp " : "named ") + file_text(name);
+    std::string r = (is_temp_with_suffix(name, "") ? "temp " : "named ") + read_file(name);
     temp_file_entry *a = always_delete_list.load(), *f = failure_delete_list.load();
     r += a && f && name == a->name && name == f->name ? "noted" : "not-noted";
     return w[0] + " " + w[2] + " " + r;
@@ -354,7 +343,7 @@ TEST_F(response_files, group_arguments_and_empty_groups) {
     std::string r;
     for (const std::string &word : expand("%@{o*} %@{q*} %@{o*}"))
       r += "[" + word + "]";
-    return r + file_text("a.args.0") + file_text("a.args.1");
+    return r + read_file("a.args.0") + read_file("a.args.1");
   });
   EXPECT_EQ(out, "[@a.args.0][@a.args.1]-o\nx\n-o\nx\n");
 }

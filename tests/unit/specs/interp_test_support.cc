@@ -1,5 +1,7 @@
 #include "interp_test_support.h"
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "diagnostics/diagnostic.h"
@@ -47,6 +49,20 @@ void reset_interpreter_world() {
   recorded_status = 0;
   spec_command_runner = record_command;
   spec_export_refresh = nullptr;
+}
+
+void reset_spec_world() {
+  reset_interpreter_world();
+  init_options_storage();
+  reset_spec_store();
+}
+
+child_result run_joined_in_child(void (*reset)(), const std::function<void()> &body) {
+  return run_in_child([&] {
+    dup2(2, 1);
+    reset();
+    body();
+  });
 }
 
 void add_switch(const std::string &text, const words &args, bool recognized) {

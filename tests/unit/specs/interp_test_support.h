@@ -22,6 +22,19 @@ extern int recorded_status;
 // Forgets switches, inputs, option lists, bindings and output slots; sets
 // -pipe off, response files off, save-temps off, and the recorder as runner.
 void reset_interpreter_world();
+// A fixture (Base: testing::Test, testing::TestWithParam<...>) whose cases
+// start in a fresh world and leave one for the next.
+template <class Base> class in_fresh_world : public Base {
+protected:
+  void SetUp() override { reset_interpreter_world(); }
+  void TearDown() override { reset_interpreter_world(); }
+};
+
+// That, and the options record and the spec store as at start.
+void reset_spec_world();
+// Runs BODY in a child after RESET, its standard output joined to standard
+// error.
+child_result run_joined_in_child(void (*reset)(), const std::function<void()> &body);
 
 // A switch as the command line would give it ("-O2", "-o" with {"x"}).
 void add_switch(const std::string &text, const words &args = {}, bool recognized = true);

@@ -36,11 +36,7 @@ std::string joined(const words &list) {
   return text;
 }
 
-class interpreter_test : public testing::Test {
-protected:
-  void SetUp() override { reset_interpreter_world(); }
-  void TearDown() override { reset_interpreter_world(); }
-};
+class interpreter_test : public in_fresh_world<testing::Test> {};
 
 struct expand_case {
   const char *name;

@@ -31,9 +31,7 @@ const std::string fixtures = QUARN_TEST_SOURCE_DIR "/tests/unit/specs/fixtures";
 std::string fixture(const std::string &name) { return fixtures + "/" + name; }
 
 void reset_world() {
-  reset_interpreter_world();
-  init_options_storage();
-  reset_spec_store();
+  reset_spec_world();
   init_compilers_table();
   library_prefixes = search_path_list{.label = "startfile"};
 }

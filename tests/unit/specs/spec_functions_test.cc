@@ -33,20 +33,14 @@ using testing::StartsWith;
 namespace {
 
 void reset_world() {
-  reset_interpreter_world();
-  init_options_storage();
-  reset_spec_store();
+  reset_spec_world();
   compare_debug_dump_names[0] = compare_debug_dump_names[1] = nullptr;
   compare_debug_seed = nullptr;
 }
 
 // Runs body in a fresh child; standard output joins standard error.
 child_result in_child(const std::function<void()> &body) {
-  return run_in_child([&] {
-    dup2(2, 1);
-    reset_world();
-    body();
-  });
+  return run_joined_in_child(reset_world, body);
 }
 
 const char *call(spec_function_handler handler, const words &argv) {

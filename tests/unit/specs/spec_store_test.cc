@@ -24,18 +24,9 @@ using testing::StartsWith;
 
 namespace {
 
-void reset_world() {
-  reset_interpreter_world();
-  init_options_storage();
-  reset_spec_store();
-}
-
+// Runs body in a fresh child; standard output joins standard error.
 child_result in_child(const std::function<void()> &body) {
-  return run_in_child([&] {
-    dup2(2, 1);
-    reset_world();
-    body();
-  });
+  return run_joined_in_child(reset_spec_world, body);
 }
 
 std::vector<std::string> list_names() {
@@ -50,7 +41,7 @@ std::vector<std::string> builtin_names() {
 }
 
 TEST(spec_store, built_in_initialisation) {
-  reset_world();
+  reset_spec_world();
   std::string err = capture_stderr(init_builtin_specs);
   EXPECT_EQ(err, "");
   std::vector<std::string> expected = builtin_names();
@@ -71,7 +62,7 @@ TEST(spec_store, built_in_initialisation) {
   EXPECT_EQ(list_names().size(), expected.size());
   EXPECT_EQ(named_spec_text("link"), link);
 
-  reset_world();
+  reset_spec_world();
   global_options.verbose_flag = 1;
   EXPECT_EQ(capture_stderr(init_builtin_specs), "Using built-in specs.\n");
 }
@@ -82,7 +73,7 @@ TEST(spec_store, the_libquarn_tokens_are_rewritten_where_they_start_a_word) {
       "%{!static-libquarn:%{!static-pie:%{!shared-libquarn:libquarn.a%s --push-state "
       "--as-needed -lquarn_s --pop-state}%{shared-libquarn:-lquarn_s%{!shared: "
       "libquarn.a%s}}}}}";
-  reset_world();
+  reset_spec_world();
   builtin_spec_slots[BUILTIN_SPEC_libquarn] = "-lc libquarn.a%s x-lquarn";
   init_builtin_specs();
   EXPECT_EQ(named_spec_text("libquarn"), "-lc " + archive_choice + " x-lquarn");
@@ -103,7 +94,7 @@ TEST(spec_store, define_spec_replaces_or_appends) {
       {"fresh", "text", "text"},
   };
   for (const auto &c : cases) {
-    reset_world();
+    reset_spec_world();
     define_spec(c.name, c.text, true);
     EXPECT_EQ(named_spec_text(c.name), c.expected) << c.name << " " << c.text;
     EXPECT_TRUE(lookup_spec(c.name, strlen(c.name))->from_user_file);
@@ -111,7 +102,7 @@ TEST(spec_store, define_spec_replaces_or_appends) {
 }
 
 TEST(spec_store, the_first_definition_links_the_built_ins_behind_it) {
-  reset_world();
+  reset_spec_world();
   define_spec("mine", "x", false);
   std::vector<std::string> expected = builtin_names();
   expected.insert(expected.begin(), "mine");
@@ -128,7 +119,7 @@ TEST(spec_store, the_first_definition_links_the_built_ins_behind_it) {
 }
 
 TEST(spec_store, set_static_spec_changes_the_slot_the_directives_read) {
-  reset_world();
+  reset_spec_world();
   init_builtin_specs();
   set_static_spec(&builtin_spec_slots[BUILTIN_SPEC_linker], "ld", false);
   EXPECT_EQ(named_spec_text("linker"), "ld");
@@ -196,7 +187,7 @@ std::vector<std::string> switch_rows() {
 }
 
 TEST(self_spec, words_become_switches_after_the_existing_ones) {
-  reset_world();
+  reset_spec_world();
   add_switch("-O2");
   terminate_tables();
   apply_self_spec("-mlittle-endian %{O2:-fno-such-option}");
@@ -207,7 +198,7 @@ TEST(self_spec, words_become_switches_after_the_existing_ones) {
 }
 
 TEST(self_spec, compare_debug_switches_and_o_are_only_recorded) {
-  reset_world();
+  reset_spec_world();
   apply_self_spec("-o out.s -fcompare-debug-second -fcompare-debug=-gtoggle -fcompare-debug");
   EXPECT_THAT(switch_rows(), ElementsAre("o out.s", "fcompare-debug-second",
                                          "fcompare-debug=-gtoggle", "fcompare-debug"));
@@ -218,14 +209,14 @@ TEST(self_spec, compare_debug_switches_and_o_are_only_recorded) {
 }
 
 TEST(self_spec, driver_options_go_through_their_handlers) {
-  reset_world();
+  reset_spec_world();
   apply_self_spec("-pipe -save-temps=obj");
   EXPECT_THAT(switch_rows(), ElementsAre("pipe (accepted)", "save-temps=obj"));
   EXPECT_EQ(driver.save_temps_mode, SAVE_TEMPS_OBJ);
 }
 
 TEST(self_spec, a_removed_switch_is_gone_for_good) {
-  reset_world();
+  reset_spec_world();
   add_switch("-O2");
   add_switch("-g");
   terminate_tables();

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "common/child_process.h"
 #include "quarn-config.h"
 #include "path_fixtures.h"
 #include "support/crash_report.h"
@@ -20,13 +21,6 @@
 #include "support/file_lookup.h"
 
 namespace {
-
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void write_file(const std::string &path, const std::string &text, mode_t mode = 0644) {
   std::ofstream(path, std::ios::binary) << text;

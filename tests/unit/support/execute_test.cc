@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "common/child_process.h"
 #include "path_fixtures.h"
 #include "diagnostics/diagnostic.h"
 #include "support/execute.h"
@@ -22,13 +23,6 @@ namespace {
 
 const std::string libexec =
     std::string(QUARN_TEST_STAGE) + "/libexec/quarn/aarch64-rivet-freebsd13.4/12.3.0/";
-
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 arg_vector make_args(std::initializer_list<const char *> words) {
   arg_vector args;

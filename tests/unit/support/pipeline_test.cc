@@ -15,17 +15,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "common/child_process.h"
 #include "path_fixtures.h"
 #include "support/pipeline.h"
 
 namespace {
-
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A null-terminated argv over literal words.
 struct args {
