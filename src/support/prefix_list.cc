@@ -128,6 +128,19 @@ static bool is_dot_component(const char *component) {
          (component[1] == '/' || (component[1] == '.' && component[2] == '/'));
 }
 
+// The set-up inserts several prefixes below the same directory (the driver's
+// own): the last directory found searchable is not asked for again.
+static std::string last_searchable_dir;
+
+static bool searchable_dir(const char *dir) {
+  if (!last_searchable_dir.empty() && last_searchable_dir == dir)
+    return true;
+  if (access(dir, X_OK) != 0)
+    return false;
+  last_searchable_dir = dir;
+  return true;
+}
+
 // Removes "dir/../" steps whose directory cannot be searched: a step through a
 // directory that does not exist cannot be taken, so the prefix would lead
 // nowhere. Folding stops at the first step whose directory can be searched.
@@ -143,7 +156,7 @@ static void fold_parent_steps(char *text) {
 
     char saved = *dots;
     *dots = '\0';
-    bool searchable = access(text, X_OK) == 0;
+    bool searchable = searchable_dir(text);
     *dots = saved;
     if (searchable)
       return;
