@@ -9,7 +9,8 @@
 //    time, the median's ratio to the trivial program's, peak RSS.
 // 2. The driver's own CPU time (its children excluded) for a full compile and
 //    link of hello.cc through the stand-in toolchain, read from the exited
-//    child's scheduler statistics before it is reaped.
+//    child's scheduler statistics before it is reaped; the trivial program's,
+//    read the same way, shows what exec and exit alone cost.
 // 3. Growth: the -### run with N inputs and with N switches for N = 1,000,
 //    10,000 and 100,000: wall time and peak RSS, and the cost per item above
 //    the one-input run.
@@ -17,7 +18,8 @@
 // Every start is fork, exec and wait4 in a scratch directory under $TMPDIR
 // (default /tmp), standard streams on /dev/null, the environment reduced to LC_ALL=C, PATH and TMPDIR (the
 // scratch directory).
-// Usage: bench_driver_startup [RUNS]     (RUNS defaults to 200)
+// Usage: bench_driver_startup [RUNS [PARTS]]   (RUNS defaults to 200; PARTS is
+// "all" or "quick", which leaves out the growth)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -184,12 +186,34 @@ growth_row measure_growth(const char *kind, int n, const std::vector<std::string
   return row;
 }
 
+// Growth with the command line: N inputs and N switches.
+void measure_all_growth(const std::string &quarn, const std::vector<std::string> &env) {
+  const std::vector<std::string> inputs_base = {quarn, "-###", "-c"};
+  const std::vector<std::string> switches_base = {quarn, "-###", "-c", "hello.cc"};
+  growth_row one = measure_growth("inputs", 1, inputs_base, env, 21);
+  printf("\nGrowth of the -### -c run (one input: %.3f ms, %ld KiB)\n\n", one.median_ms,
+         one.peak_rss_kib);
+  printf("%-9s %8s %6s %11s %13s %13s %16s\n", "kind", "N", "status", "median ms",
+         "peak RSS KiB", "us per item", "bytes per item");
+  for (const char *kind : {"inputs", "switches"})
+    for (int n : {1000, 10000, 100000}) {
+      growth_row row =
+          measure_growth(kind, n, strcmp(kind, "inputs") == 0 ? inputs_base : switches_base,
+                         env, n >= 100000 ? 3 : 7);
+      printf("%-9s %8d %6d %11.2f %13ld %13.3f %16.1f\n", row.kind, row.n, row.status,
+             row.median_ms, row.peak_rss_kib, (row.median_ms - one.median_ms) * 1e3 / n,
+             (row.peak_rss_kib - one.peak_rss_kib) * 1024.0 / n);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   int runs = argc > 1 ? atoi(argv[1]) : 200;
-  if (runs < 1) {
-    fprintf(stderr, "usage: %s [RUNS]\n", argv[0]);
+  const char *parts = argc > 2 ? argv[2] : "all";
+  bool quick = strcmp(parts, "quick") == 0;
+  if (runs < 1 || (!quick && strcmp(parts, "all") != 0)) {
+    fprintf(stderr, "usage: %s [RUNS [all|quick]]\n", argv[0]);
     return 2;
   }
   // The file system of the temporary files weighs: a run makes two or three.
@@ -242,11 +266,14 @@ int main(int argc, char **argv) {
            percentile(s.wall_ms, 0.5), percentile(s.wall_ms, 0.9),
            percentile(s.wall_ms, 0.5) / floor_ms, s.peak_rss_kib);
 
-  // A full compile and link through the stand-in toolchain.
+  // A full compile and link through the stand-in toolchain. The scheduler's
+  // count also holds what the forked child spends in exec and exit, so the
+  // trivial program's own CPU, read the same way and interleaved, is the floor.
   int link_runs = std::max(runs / 4, 5);
-  std::vector<double> own, wall;
+  std::vector<double> own, wall, floor_own;
   int link_status = -1;
   const std::vector<std::string> link = {quarn, "hello.cc", "-o", "hello"};
+  const std::vector<std::string> trivial = {QUARN_BENCH_TRIVIAL};
   for (int i = 0; i < 5; i++)
     start_once(link, env, true);
   for (int i = 0; i < link_runs; i++) {
@@ -254,28 +281,17 @@ int main(int argc, char **argv) {
     own.push_back(o.own_cpu_ms);
     wall.push_back(o.wall_ms);
     link_status = o.status;
+    floor_own.push_back(start_once(trivial, env, true).own_cpu_ms);
   }
   printf("\nCompile and link of hello.cc through the stand-in toolchain, %d runs\n", link_runs);
   printf("status %d, driver's own CPU median %.3f ms (p90 %.3f), whole run median %.3f ms\n",
          link_status, percentile(own, 0.5), percentile(own, 0.9), percentile(wall, 0.5));
+  printf("trivial program's own CPU, read the same way: median %.3f ms (p90 %.3f)\n",
+         percentile(floor_own, 0.5), percentile(floor_own, 0.9));
 
   // Growth with the command line.
-  const std::vector<std::string> inputs_base = {quarn, "-###", "-c"};
-  const std::vector<std::string> switches_base = {quarn, "-###", "-c", "hello.cc"};
-  growth_row one = measure_growth("inputs", 1, inputs_base, env, 21);
-  printf("\nGrowth of the -### -c run (one input: %.3f ms, %ld KiB)\n\n", one.median_ms,
-         one.peak_rss_kib);
-  printf("%-9s %8s %6s %11s %13s %13s %16s\n", "kind", "N", "status", "median ms",
-         "peak RSS KiB", "us per item", "bytes per item");
-  for (const char *kind : {"inputs", "switches"})
-    for (int n : {1000, 10000, 100000}) {
-      growth_row row =
-          measure_growth(kind, n, strcmp(kind, "inputs") == 0 ? inputs_base : switches_base,
-                         env, n >= 100000 ? 3 : 7);
-      printf("%-9s %8d %6d %11.2f %13ld %13.3f %16.1f\n", row.kind, row.n, row.status,
-             row.median_ms, row.peak_rss_kib, (row.median_ms - one.median_ms) * 1e3 / n,
-             (row.peak_rss_kib - one.peak_rss_kib) * 1024.0 / n);
-    }
+  if (!quick)
+    measure_all_growth(quarn, env);
 
   // Leave nothing behind.
   const char *made[] = {"hello.cc", "hello.o", "hello"};
