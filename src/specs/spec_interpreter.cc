@@ -93,7 +93,10 @@ int run_command() {
     return 0;
   bool saved = exec_state.in_spec_function;
   exec_state.in_spec_function = interpreter.function_depth > 0;
+  // What the expansion learnt about directories may not outlive the command.
+  bool memo = set_lookup_memo(false);
   int status = spec_command_runner(&interpreter.command_args);
+  set_lookup_memo(memo);
   exec_state.in_spec_function = saved;
   return status;
 }
@@ -540,8 +543,12 @@ int expand_spec(const char *text, const char *soft_match) {
   reset_command();
   interpreter.arg_text.clear();
   interpreter.arg_suffix_override = nullptr;
+  // The start files and library directories of a link are looked for along
+  // the same prefixes, half of which may be missing.
+  bool memo = set_lookup_memo(true);
   int status = do_spec_1(text, 0, soft_match);
   end_pending_arg();
+  set_lookup_memo(memo);
   return status;
 }
 

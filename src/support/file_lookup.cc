@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 #include "quarn-config.h"
@@ -116,6 +117,47 @@ void *walk_prefixes(const search_path_list *list, bool with_multilib, size_t ext
   return nullptr;
 }
 
+// What the lookups of one spec expansion learnt about candidate directories.
+struct dir_answer {
+  std::string dir;
+  bool usable;
+};
+
+static struct {
+  bool in_force = false;
+  std::vector<dir_answer> dirs;
+} lookup_memo;
+
+bool set_lookup_memo(bool in_force) {
+  bool was = lookup_memo.in_force;
+  // A nested expansion goes on with what the outer one learnt.
+  if (was != in_force)
+    lookup_memo.dirs.clear();
+  lookup_memo.in_force = in_force;
+  return was;
+}
+
+static const dir_answer *remembered(const char *dir, size_t length) {
+  for (const dir_answer &answer : lookup_memo.dirs)
+    if (answer.dir.size() == length && memcmp(answer.dir.data(), dir, length) == 0)
+      return &answer;
+  return nullptr;
+}
+
+// Whether `length` bytes of dir name a directory that can be searched.
+static bool searchable_dir(const char *dir, size_t length) {
+  if (lookup_memo.in_force)
+    if (const dir_answer *answer = remembered(dir, length))
+      return answer->usable;
+  std::string probe(dir, length);
+  probe += !probe.empty() && probe.back() == '/' ? "." : "/.";
+  struct stat st;
+  bool usable = stat(probe.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (lookup_memo.in_force)
+    lookup_memo.dirs.push_back({std::string(dir, length), usable});
+  return usable;
+}
+
 struct file_query {
   const char *name;
   size_t name_length;
@@ -124,14 +166,28 @@ struct file_query {
 
 static void *accept_file(char *candidate, void *data) {
   const auto *query = static_cast<const file_query *>(data);
-  memcpy(candidate + strlen(candidate), query->name, query->name_length + 1);
-  // A directory is never a program, though access() lets it be searched.
-  if (query->mode == LOOKUP_EXECUTE) {
-    struct stat st;
-    if (stat(candidate, &st) != 0 || S_ISDIR(st.st_mode))
+  size_t dir_length = strlen(candidate);
+  // Nothing below a directory that cannot be searched can be found: when the
+  // memo knows one, the file system is not asked.
+  if (lookup_memo.in_force) {
+    const dir_answer *answer = remembered(candidate, dir_length);
+    if (answer && !answer->usable)
       return nullptr;
   }
-  return access(candidate, query->mode) == 0 ? candidate : nullptr;
+  memcpy(candidate + dir_length, query->name, query->name_length + 1);
+  bool found;
+  // A directory is never a program, though access() lets it be searched.
+  struct stat st;
+  if (query->mode == LOOKUP_EXECUTE && (stat(candidate, &st) != 0 || S_ISDIR(st.st_mode)))
+    found = false;
+  else
+    found = access(candidate, query->mode) == 0;
+  if (found)
+    return candidate;
+  // Learn whether the directory itself is there, for the lookups after this one.
+  if (lookup_memo.in_force && !remembered(candidate, dir_length))
+    searchable_dir(candidate, dir_length);
+  return nullptr;
 }
 
 char *find_in_prefixes(const search_path_list *list, const char *name, int mode,
@@ -192,8 +248,5 @@ bool is_usable_dir(const char *path, bool for_linker) {
       if (strcmp(path, dir) == 0)
         return false;
   }
-  std::string probe = path;
-  probe += !probe.empty() && probe.back() == '/' ? "." : "/.";
-  struct stat st;
-  return stat(probe.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return searchable_dir(path, strlen(path));
 }

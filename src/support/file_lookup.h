@@ -44,6 +44,15 @@ char *find_program(const char *name);
 char *search_list_text(const search_path_list *list, const char *label, bool require_dirs,
                        bool with_multilib);
 
+// While the lookup memo is in force, the lookups remember which candidate
+// directories exist (a directory found missing costs one more stat the first
+// time) and skip candidates below the missing ones; is_usable_dir answers from
+// it too. For the lookups of one spec expansion: it must be out of force
+// whenever something may create directories, such as a command. Puts it in or
+// out of force, returns whether it was in force, and starts it empty when
+// that changes.
+bool set_lookup_memo(bool in_force);
+
 // Whether path is a directory (a link to one counts). "/lib/" and "/usr/lib/"
 // are refused for the linker, which searches them itself.
 bool is_usable_dir(const char *path, bool for_linker);

@@ -370,6 +370,29 @@ TEST_F(prefix_lookups, library_directories) {
   EXPECT_EQ(child.err, "[-L" + dir_ + "/one]");
 }
 
+// A directory a command makes is seen by the lookups after it, though the same
+// expansion found it missing before.
+std::string made_by_command;
+
+int command_making_a_directory(arg_vector *args) {
+  recorded_commands.push_back(words(args->items, args->items + args->count));
+  mkdir(made_by_command.c_str(), 0755);
+  fclose(fopen((made_by_command + "/libx.a").c_str(), "w"));
+  return 0;
+}
+
+TEST_F(prefix_lookups, a_command_ends_what_the_expansion_knew_of_directories) {
+  made_by_command = dir_ + "/late";
+  child_result child = run_in_child([&] {
+    reset_interpreter_world();
+    insert_prefix(&library_prefixes, (dir_ + "/late/").c_str(), nullptr, PRIO_STANDARD, 0, 0);
+    spec_command_runner = command_making_a_directory;
+    expand_spec("%slibx.a %D\n%slibx.a %D", nullptr);
+    fprintf(stderr, "%s|%s", joined(recorded_commands.at(0)).c_str(), joined(built_words()).c_str());
+  });
+  EXPECT_EQ(child.err, "[libx.a]|[" + dir_ + "/late/libx.a][-L" + dir_ + "/late]");
+}
+
 TEST_F(prefix_lookups, header_directories_include_before_include_fixed) {
   for (const char *name : {"a", "a/include", "a/include-fixed", "b", "b/include", "b/include-fixed"})
     make_dir(name);

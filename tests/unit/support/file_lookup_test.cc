@@ -255,6 +255,32 @@ TEST_F(file_lookup_files, directory_test) {
     EXPECT_TRUE(is_usable_dir("/usr/lib/", false));
 }
 
+// While the memo is in force a directory found missing stays missing, also to
+// is_usable_dir, and a nested expansion keeps what the outer one learnt; out of
+// force (and back) the file system is asked again.
+TEST_F(file_lookup_files, memo_remembers_missing_directories_while_in_force) {
+  test_prefix_list late_first;
+  std::string late = dir.path("late") + "/";
+  insert_prefix(&late_first, late.c_str(), nullptr, PRIO_STANDARD, 0, 0);
+  insert_prefix(&late_first, second.c_str(), nullptr, PRIO_STANDARD, 0, 0);
+  auto lookup = [&] { return owned(find_in_prefixes(&late_first, "data.txt", LOOKUP_READ, false)); };
+
+  EXPECT_FALSE(set_lookup_memo(true));
+  EXPECT_EQ(lookup(), second + "data.txt");
+  dir.make_file("late/data.txt", "x");
+  EXPECT_EQ(lookup(), second + "data.txt");
+  EXPECT_FALSE(is_usable_dir(late.c_str(), false));
+  EXPECT_TRUE(set_lookup_memo(true));
+  EXPECT_EQ(lookup(), second + "data.txt");
+  EXPECT_TRUE(set_lookup_memo(true));
+  EXPECT_TRUE(set_lookup_memo(false));
+  EXPECT_EQ(lookup(), late + "data.txt");
+  EXPECT_TRUE(is_usable_dir(late.c_str(), false));
+  EXPECT_FALSE(set_lookup_memo(true));
+  EXPECT_EQ(lookup(), late + "data.txt");
+  set_lookup_memo(false);
+}
+
 TEST_F(file_lookup_files, list_text_of_every_candidate_or_existing_directories) {
   dir.make_dir("second/" + vds);
   EXPECT_EQ(owned(search_list_text(&list, "", false, false)),
