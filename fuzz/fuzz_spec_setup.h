@@ -1,4 +1,4 @@
-// Set-up the spec targets share: diagnostics whose finalizer is the target's
+// Set-up both spec fuzz targets share: diagnostics whose finalizer is the target's
 // own hook, so a fatal error comes back to the target instead of ending it.
 #pragma once
 

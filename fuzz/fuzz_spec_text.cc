@@ -1,7 +1,7 @@
 // Spec texts: interpreting any text with any switches ends with arguments or
 // with one of the interpreter's own fatal errors, never with a crash, a read
 // past the text or a runaway recursion. The input cut at NUL bytes: the first
-// piece is the spec text, the others are switches ("pipe" turns -pipe on).
+// piece is a spec text, the others are switches ("pipe" turns -pipe on).
 // Commands are recorded, never run; fatal and internal errors return here
 // instead of ending the process. Strings made while interpreting live until the process
 // ends, so run with ASAN_OPTIONS=detect_leaks=0.

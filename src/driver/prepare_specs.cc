@@ -1,4 +1,4 @@
-// Set-up after the command line is read: the compilers table, the spec store,
+// Set-up after the command line is read: the compilers table, the store of named specs,
 // self specs, the prefixes that depend on specs, accepted switches and the
 // multilib. The order matters: spec files may redefine what later steps
 // expand, and prefixes of equal priority are searched in insertion order.

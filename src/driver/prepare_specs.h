@@ -9,5 +9,5 @@ void build_multilib_strings();
 // Everything set-up does after process_command, in its fixed order.
 void prepare_specs_after_command_line();
 
-// The multilib texts as the spec store holds them now.
+// The multilib texts as the store of named specs holds them now.
 multilib_texts current_multilib_texts();

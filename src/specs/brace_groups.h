@@ -42,7 +42,7 @@ void emit_switch(int index, bool omit_name);
 const char *remove_switches(const char *text, bool kept_for_export);
 
 // %* with the soft match of the enclosing body (none outside one); `next` is
-// the spec text right after the directive.
+// the text right after the directive.
 void substitute_soft_match(const char *soft_match, const char *next);
 
 // %.SUFFIX, given the text after the '.'; returns the position after SUFFIX.

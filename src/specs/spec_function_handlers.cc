@@ -1,4 +1,4 @@
-// The spec functions themselves: each gets the words its arguments expanded
+// Spec-function handlers: each gets the words its arguments expanded
 // to and returns a spec text to interpret, or none.
 #include <fcntl.h>
 #include <regex.h>

@@ -1,4 +1,4 @@
-// The spec-function table and the call protocol: the caller's argument
+// Table of spec functions and the call protocol: the caller's argument
 // context is put aside while the function's own words are expanded.
 #include "specs/spec_functions.h"
 

@@ -1,4 +1,4 @@
-// The spec interpreter.
+// Interpreting spec texts.
 //
 // A spec text is read one character at a time, straight from its string:
 //   blank       ends the argument in progress (runs of blanks make no empty

@@ -1,4 +1,4 @@
-// The spec interpreter: turns spec texts into argument vectors and runs each
+// Interpreter of spec texts: turns them into argument vectors and runs each
 // finished command through the command runner.
 #pragma once
 

@@ -1,4 +1,4 @@
-// The spec store: built-in and file-defined named specs, the link command,
+// Store of named specs: built-in and file-defined named specs, the link command,
 // spec files and self specs.
 #pragma once
 
@@ -61,7 +61,7 @@ void init_builtin_specs();
 void load_spec_file(const char *filename, bool is_main, bool from_user_file);
 // Expands text and feeds its words back as command-line switches.
 void apply_self_spec(const char *text);
-// -dumpspecs: every entry, then the link command, in the spec-file format.
+// -dumpspecs: every entry, then the link command, in spec-file format.
 void print_specs();
 // Replaces the link command with a copy of text.
 void set_link_command(const char *text);

@@ -1,5 +1,5 @@
 // Multilib selection: which library subdirectory applies to this run, from the
-// switches and the multilib texts of the spec store.
+// switches and the multilib texts of the store of named specs.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// Driving the spec interpreter in tests: a fresh driver and interpreter per
+// Driving the interpreter of spec texts in tests: a fresh driver and interpreter per
 // case, switches and inputs from plain strings, and a command runner that
 // records each command line instead of running it.
 #pragma once
@@ -30,7 +30,7 @@ protected:
   void TearDown() override { reset_interpreter_world(); }
 };
 
-// That, and the options record and the spec store as at start.
+// That, and the options record and the store of named specs as at start.
 void reset_spec_world();
 // Runs BODY in a child after RESET, its standard output joined to standard
 // error.

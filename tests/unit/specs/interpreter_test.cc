@@ -1,4 +1,4 @@
-// The spec interpreter: how spec text becomes arguments and command lines, the
+// Interpreter of spec texts: how spec text becomes arguments and command lines, the
 // directives of the interpreter itself, and its fatal forms.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// The spec store: built-in initialisation, define_spec with its appending
+// Store of named specs: built-in initialisation, define_spec with its appending
 // form, set_static_spec, the -dumpspecs listing, and self specs.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
