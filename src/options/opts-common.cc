@@ -2,6 +2,7 @@
 // overridden options, and reading them: storing values and calling handlers.
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,9 +68,19 @@ static const char *pool_concat(const char *a, const char *b) {
 }
 
 void init_options_storage() {
-  global_options = default_options;
-  // Nothing is set explicitly yet: the twin is all zero, defaults included.
-  memset(static_cast<void *>(&global_options_set), 0, sizeof global_options_set);
+  // At the first call the records still hold their static images: the values
+  // are the defaults already and the twin's row slots are zero, so only the
+  // twin's named fields need clearing. Copying the whole 16 KiB pair would
+  // touch (and fault in) every page of it at every start of the driver.
+  static bool pristine = true;
+  if (pristine)
+    memset(static_cast<void *>(&global_options_set), 0, offsetof(options_record, row_slots));
+  else {
+    global_options = default_options;
+    // Nothing is set explicitly yet: the twin is all zero, defaults included.
+    memset(static_cast<void *>(&global_options_set), 0, sizeof global_options_set);
+  }
+  pristine = false;
   if (!pool_head)
     pool_alloc(0);
 }

@@ -226,3 +226,26 @@ TEST(CommonHandler, EveryDriverCommonRowIsHandled) {
 }
 
 } // namespace
+
+namespace {
+
+// A later reset (the first one in a process only clears what the static
+// images do not) brings back every default and clears every explicit mark,
+// named fields and row slots alike.
+TEST(OptionsStorage, ResetRestoresDefaultsAndClearsTheTwin) {
+  init_options_storage();
+  global_options.dwarf_version = 2;
+  global_options.ident_flag = 0;
+  global_options.row_slots[7].i64 = 42;
+  global_options_set.dwarf_version = 1;
+  global_options_set.row_slots[OPTION_ROW_COUNT - 1].i64 = 1;
+  init_options_storage();
+  EXPECT_EQ(global_options.dwarf_version, 5);
+  EXPECT_EQ(global_options.ident_flag, 1);
+  EXPECT_EQ(global_options.row_slots[7].i64, 0);
+  EXPECT_EQ(global_options_set.dwarf_version, 0);
+  EXPECT_EQ(global_options_set.diagnostics_color, 0);
+  EXPECT_EQ(global_options_set.row_slots[OPTION_ROW_COUNT - 1].i64, 0);
+}
+
+} // namespace
