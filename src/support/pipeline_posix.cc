@@ -1,5 +1,8 @@
 // The POSIX half of a pipeline: vfork and exec, with a failed exec reported
-// back to the parent synchronously through a close-on-exec pipe.
+// back to the parent synchronously. The vforked child shares the parent's
+// memory until it execs or exits, so it leaves the report in a record the
+// parent reads when it resumes; a test's fork hook makes a child with memory
+// of its own, which reports through a close-on-exec pipe instead.
 #include "support/pipeline.h"
 
 #include <cerrno>
@@ -47,11 +50,22 @@ static bool write_text(const char *text) {
   return write(2, text, length) == static_cast<ssize_t>(length);
 }
 
+// Where the child reports a failure: the shared record, or the pipe.
+struct failure_report {
+  volatile exec_failure *shared;
+  int fd;
+};
+
 // Runs in the vforked child: only descriptor calls, write and _exit.
 [[noreturn]] static void child_failed(const process_pipeline *pipeline, const char *executable,
-                                      const char *step, int err, int report_fd) {
+                                      const char *step, int err, failure_report report) {
+  if (report.shared) {
+    report.shared->step = step;
+    report.shared->err = err;
+    _exit(255);
+  }
   exec_failure record = {step, err};
-  if (report_fd >= 0 && write(report_fd, &record, sizeof record) == sizeof record)
+  if (report.fd >= 0 && write(report.fd, &record, sizeof record) == sizeof record)
     _exit(255);
   const char *program = pipeline->program_name ? pipeline->program_name : "";
   bool ok = write_text(program) && write_text(": error trying to exec '") &&
@@ -62,34 +76,35 @@ static bool write_text(const char *text) {
 
 [[noreturn]] static void run_child(const process_pipeline *pipeline, int flags,
                                    const char *executable, char *const *argv, int in, int out,
-                                   int errdes, int to_close, int report_fd) {
+                                   int errdes, int to_close, failure_report report) {
   const int targets[3] = {0, 1, 2};
   const int sources[3] = {in, out, errdes};
   for (int i = 0; i < 3; ++i) {
     if (sources[i] == targets[i])
       continue;
     if (dup2(sources[i], targets[i]) < 0)
-      child_failed(pipeline, executable, "dup2", errno, report_fd);
+      child_failed(pipeline, executable, "dup2", errno, report);
     if (close(sources[i]) < 0)
-      child_failed(pipeline, executable, "close", errno, report_fd);
+      child_failed(pipeline, executable, "close", errno, report);
   }
   if (to_close >= 0 && close(to_close) < 0)
-    child_failed(pipeline, executable, "close", errno, report_fd);
+    child_failed(pipeline, executable, "close", errno, report);
   if ((flags & PEX_ERR_TO_OUT) && dup2(1, 2) < 0)
-    child_failed(pipeline, executable, "dup2", errno, report_fd);
+    child_failed(pipeline, executable, "dup2", errno, report);
   if (flags & PEX_PATH_SEARCH) {
     execvp(executable, argv);
-    child_failed(pipeline, executable, "execvp", errno, report_fd);
+    child_failed(pipeline, executable, "execvp", errno, report);
   }
   execv(executable, argv);
-  child_failed(pipeline, executable, "execv", errno, report_fd);
+  child_failed(pipeline, executable, "execv", errno, report);
 }
 
 static pid_t posix_spawn_child(process_pipeline *pipeline, int flags, const char *executable,
                                char *const *argv, int in, int out, int errdes, int to_close,
                                const char **message, int *err) {
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) < 0)
+  volatile exec_failure shared = {nullptr, 0};
+  int report[2] = {-1, -1};
+  if (pipeline_fork_hook && pipe2(report, O_CLOEXEC) < 0)
     report[0] = report[1] = -1;
 
   pid_t pid = -1;
@@ -116,7 +131,16 @@ static pid_t posix_spawn_child(process_pipeline *pipeline, int flags, const char
   if (pid == 0) {
     if (report[0] >= 0)
       close(report[0]);
-    run_child(pipeline, flags, executable, argv, in, out, errdes, to_close, report[1]);
+    failure_report to_parent = {pipeline_fork_hook ? nullptr : &shared, report[1]};
+    run_child(pipeline, flags, executable, argv, in, out, errdes, to_close, to_parent);
+  }
+
+  if (shared.step) {
+    // The child has exited already; reap it so it leaves no zombie.
+    waitpid(pid, nullptr, 0);
+    *message = shared.step;
+    *err = shared.err;
+    return -1;
   }
 
   if (report[0] >= 0) {

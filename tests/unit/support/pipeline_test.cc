@@ -370,11 +370,13 @@ TEST_F(pipeline_test, spawn_retries_with_doubling_pauses) {
   }
 }
 
-// In a child process with only descriptors 0 to 2 allowed, so that the
-// exec-failure report pipe cannot be made: the child must say why itself.
-// Returns the exit status of the failed stage; fd 2 of the stage is `err_path`,
-// or closed when that is empty.
-int failed_exec_without_report_pipe(const std::string &err_path) {
+// In a child process with only descriptors 0 to 2 allowed, so that no
+// exec-failure report pipe can be made. Returns the exit status of the failed
+// stage, or 100 + the errno when pipeline_run itself reported "execv"; fd 2 of
+// the stage is `err_path`, or closed when that is empty. With `real_fork` the
+// stage is made by fork through the test hook (memory of its own), otherwise
+// by vfork.
+int failed_exec_without_report_pipe(const std::string &err_path, bool real_fork) {
   pid_t tester = fork();
   if (tester == 0) {
     int fd = err_path.empty() ? -1 : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -387,14 +389,17 @@ int failed_exec_without_report_pipe(const std::string &err_path) {
       close(other);
     struct rlimit limit = {3, 3};
     setrlimit(RLIMIT_NOFILE, &limit);
+    if (real_fork)
+      pipeline_fork_hook = fork;
     process_pipeline *pipeline = pipeline_create(PEX_PIPES, "prog", nullptr);
     int err;
     args command{"/nonexistent/tool"};
-    if (pipeline_run(pipeline, PEX_FINAL, command.program(), command.argv(), nullptr, nullptr, &err))
-      _exit(100);
+    if (const char *message = pipeline_run(pipeline, PEX_FINAL, command.program(), command.argv(),
+                                           nullptr, nullptr, &err))
+      _exit(strcmp(message, "execv") == 0 ? 100 + err : 99);
     int status;
     if (!pipeline_statuses(pipeline, 1, &status) || !WIFEXITED(status))
-      _exit(101);
+      _exit(98);
     _exit(WEXITSTATUS(status));
   }
   int status;
@@ -402,13 +407,22 @@ int failed_exec_without_report_pipe(const std::string &err_path) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(pipeline_test, child_reports_exec_failure_itself_without_report_pipe) {
+// A vforked stage shares the parent's memory, so its failure comes back to
+// the parent even when no descriptor is left for a pipe.
+TEST_F(pipeline_test, vforked_stage_reports_exec_failure_without_descriptors) {
   std::string err = dir.path("err");
-  EXPECT_EQ(failed_exec_without_report_pipe(err), 255);
+  EXPECT_EQ(failed_exec_without_report_pipe(err, false), 100 + ENOENT);
+  EXPECT_EQ(read_file(err), "");
+}
+
+// A forked stage without its report pipe says why itself.
+TEST_F(pipeline_test, forked_stage_reports_exec_failure_itself_without_report_pipe) {
+  std::string err = dir.path("err");
+  EXPECT_EQ(failed_exec_without_report_pipe(err, true), 255);
   EXPECT_EQ(read_file(err),
             "prog: error trying to exec '/nonexistent/tool': execv: No such file or directory\n");
   // When even that message cannot be written the status says so.
-  EXPECT_EQ(failed_exec_without_report_pipe(""), 254);
+  EXPECT_EQ(failed_exec_without_report_pipe("", true), 254);
 }
 
 } // namespace
