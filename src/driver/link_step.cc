@@ -90,6 +90,9 @@ void maybe_run_linker(const char *argv0, const unsigned char *link_only_marks) {
   if (linker_inputs > 0 && !errors_seen() && driver.subprocess_help < 2) {
     int commands_before = exec_state.commands_run;
     check_jobserver();
+    // The exported search paths and the link command ask about the same
+    // directories, and nothing runs in between to create one.
+    bool memo = set_lookup_memo(true);
     if (!driver.stop_before_link)
       choose_linker_and_plugin(argv0);
     export_search_paths();
@@ -98,7 +101,9 @@ void maybe_run_linker(const char *argv0, const unsigned char *link_only_marks) {
       fputs(_("Use \"-Wl,OPTION\" to pass \"OPTION\" to the linker.\n\n"), stdout);
       fflush(stdout);
     }
-    if (run_spec(link_command_spec ? link_command_spec : "") < 0)
+    int status = run_spec(link_command_spec ? link_command_spec : "");
+    set_lookup_memo(memo);
+    if (status < 0)
       global_dc->kind_count[KIND_ERROR] = 1;
     if (exec_state.commands_run != commands_before)
       return;

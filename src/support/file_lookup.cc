@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <vector>
 #include <unistd.h>
@@ -117,15 +119,17 @@ void *walk_prefixes(const search_path_list *list, bool with_multilib, size_t ext
   return nullptr;
 }
 
-// What the lookups of one spec expansion learnt about candidate directories.
-struct dir_answer {
-  std::string dir;
-  bool usable;
+// What the lookups of one spec expansion learnt about candidate directories:
+// whether each can be searched. Hashed, since a link with thousands of
+// prefixes asks about each of them several times.
+struct memo_hash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
 };
 
 static struct {
   bool in_force = false;
-  std::vector<dir_answer> dirs;
+  std::unordered_map<std::string, bool, memo_hash, std::equal_to<>> dirs;
 } lookup_memo;
 
 bool set_lookup_memo(bool in_force) {
@@ -137,24 +141,23 @@ bool set_lookup_memo(bool in_force) {
   return was;
 }
 
-static const dir_answer *remembered(const char *dir, size_t length) {
-  for (const dir_answer &answer : lookup_memo.dirs)
-    if (answer.dir.size() == length && memcmp(answer.dir.data(), dir, length) == 0)
-      return &answer;
-  return nullptr;
+// The memo's answer for `length` bytes of dir: 1 usable, 0 not, -1 unknown.
+static int remembered(const char *dir, size_t length) {
+  auto found = lookup_memo.dirs.find(std::string_view(dir, length));
+  return found == lookup_memo.dirs.end() ? -1 : found->second;
 }
 
 // Whether `length` bytes of dir name a directory that can be searched.
 static bool searchable_dir(const char *dir, size_t length) {
   if (lookup_memo.in_force)
-    if (const dir_answer *answer = remembered(dir, length))
-      return answer->usable;
+    if (int answer = remembered(dir, length); answer >= 0)
+      return answer;
   std::string probe(dir, length);
   probe += !probe.empty() && probe.back() == '/' ? "." : "/.";
   struct stat st;
   bool usable = stat(probe.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   if (lookup_memo.in_force)
-    lookup_memo.dirs.push_back({std::string(dir, length), usable});
+    lookup_memo.dirs.emplace(std::string(dir, length), usable);
   return usable;
 }
 
@@ -169,11 +172,8 @@ static void *accept_file(char *candidate, void *data) {
   size_t dir_length = strlen(candidate);
   // Nothing below a directory that cannot be searched can be found: when the
   // memo knows one, the file system is not asked.
-  if (lookup_memo.in_force) {
-    const dir_answer *answer = remembered(candidate, dir_length);
-    if (answer && !answer->usable)
-      return nullptr;
-  }
+  if (lookup_memo.in_force && remembered(candidate, dir_length) == 0)
+    return nullptr;
   memcpy(candidate + dir_length, query->name, query->name_length + 1);
   bool found;
   // A directory is never a program, though access() lets it be searched.
@@ -185,7 +185,7 @@ static void *accept_file(char *candidate, void *data) {
   if (found)
     return candidate;
   // Learn whether the directory itself is there, for the lookups after this one.
-  if (lookup_memo.in_force && !remembered(candidate, dir_length))
+  if (lookup_memo.in_force && remembered(candidate, dir_length) < 0)
     searchable_dir(candidate, dir_length);
   return nullptr;
 }
