@@ -10,7 +10,10 @@
 // 2. The driver's own CPU time (its children excluded) for a full compile and
 //    link of hello.cc through the stand-in toolchain, read from the exited
 //    child's scheduler statistics before it is reaped; the trivial program's,
-//    read the same way, shows what exec and exit alone cost.
+//    read the same way, shows what exec and exit alone cost. When strace is on
+//    PATH, the driver's system calls of that run are recorded once and
+//    replayed by bench_syscall_replay (children replaced by the trivial
+//    program), read the same way: the floor of any program making them.
 // 3. Growth: the -### run with N inputs and with N switches for N = 1,000,
 //    10,000 and 100,000: wall time and peak RSS, and the cost per item above
 //    the one-input run.
@@ -147,6 +150,72 @@ std::string find_on_path(const char *name) {
     begin = end + 1;
   }
   return "";
+}
+
+// The system calls of one traced run as bench_syscall_replay's operations
+// (see bench/syscall_replay.c). Calls of start-up and exit, which the replay
+// makes itself, and the waits of its spawns are left out; `unmatched` counts
+// the other calls it cannot replay.
+std::vector<std::string> replay_ops_from_trace(const char *trace, int *unmatched) {
+  static const char *const own[] = {"execve", "brk",         "mmap",  "munmap",         "mprotect",
+                                    "arch_prctl", "set_tid_address", "set_robust_list", "rseq",
+                                    "getrandom", "exit_group", "wait4", "waitpid"};
+  std::vector<std::string> ops;
+  *unmatched = 0;
+  FILE *f = fopen(trace, "r");
+  if (!f)
+    return ops;
+  char line[16384];
+  while (fgets(line, sizeof line, f)) {
+    const char *paren = strchr(line, '(');
+    if (!paren || line[0] == '-' || line[0] == '+')
+      continue;
+    std::string call(static_cast<const char *>(line), paren);
+    // The first quoted argument: a path, which strace writes in full.
+    std::string path;
+    if (const char *q = strchr(paren, '"')) {
+      const char *end = strchr(q + 1, '"');
+      if (end)
+        path.assign(q + 1, end);
+    }
+    const char *after_path = path.empty() ? paren : strchr(paren, '"') + path.size() + 2;
+    if (std::find_if(std::begin(own), std::end(own),
+                     [&](const char *name) { return call == name; }) != std::end(own))
+      continue;
+    if (call == "access" || call == "faccessat" || call == "faccessat2") {
+      int mode = (strstr(after_path, "R_OK") ? 4 : 0) + (strstr(after_path, "W_OK") ? 2 : 0) +
+                 (strstr(after_path, "X_OK") ? 1 : 0);
+      ops.push_back("a" + std::to_string(mode) + path);
+    } else if (call == "newfstatat" || call == "stat" || call == "statx" || call == "lstat") {
+      ops.push_back("s" + path);
+    } else if (call == "readlink" || call == "readlinkat") {
+      // The C library's own look at /proc/self/exe happens in the replay too.
+      if (path != "/proc/self/exe")
+        ops.push_back("r" + path);
+    } else if (call == "openat" || call == "open") {
+      ops.push_back((strstr(after_path, "O_CREAT") ? "c" : "o") + path);
+    } else if (call == "close") {
+      ops.push_back("x");
+    } else if (call == "unlink" || call == "unlinkat") {
+      ops.push_back("u" + path);
+    } else if (call == "getcwd") {
+      ops.push_back("w");
+    } else if (call == "rt_sigaction") {
+      ops.push_back("g");
+    } else if (call == "rt_sigprocmask") {
+      ops.push_back("m");
+    } else if (call == "prlimit64" || call == "getrlimit" || call == "setrlimit") {
+      ops.push_back("l");
+    } else if (call == "write") {
+      ops.push_back("p");
+    } else if (call == "vfork" || call == "fork" || call == "clone" || call == "clone3") {
+      ops.push_back("v");
+    } else {
+      ++*unmatched;
+    }
+  }
+  fclose(f);
+  return ops;
 }
 
 bool write_file(const char *name, const char *text) {
@@ -288,6 +357,38 @@ int main(int argc, char **argv) {
          link_status, percentile(own, 0.5), percentile(own, 0.9), percentile(wall, 0.5));
   printf("trivial program's own CPU, read the same way: median %.3f ms (p90 %.3f)\n",
          percentile(floor_own, 0.5), percentile(floor_own, 0.9));
+
+  // The same system calls made by a program that does nothing else.
+  std::string strace = find_on_path("strace");
+  if (strace.empty()) {
+    printf("strace not on PATH: no replay of the driver's system calls\n");
+  } else {
+    std::vector<std::string> traced = {strace, "-qq", "-o", "trace.txt"};
+    traced.insert(traced.end(), link.begin(), link.end());
+    int unmatched = 0;
+    std::vector<std::string> replay = {QUARN_BENCH_REPLAY, QUARN_BENCH_TRIVIAL};
+    if (start_once(traced, env, false).status == 0) {
+      std::vector<std::string> ops = replay_ops_from_trace("trace.txt", &unmatched);
+      replay.insert(replay.end(), ops.begin(), ops.end());
+    }
+    unlink("trace.txt");
+    if (replay.size() == 2) {
+      printf("the traced run failed: no replay of the driver's system calls\n");
+    } else {
+      std::vector<double> replay_own, driver_own;
+      int replay_status = -1;
+      for (int i = 0; i < link_runs; i++) {
+        driver_own.push_back(start_once(link, env, true).own_cpu_ms);
+        outcome o = start_once(replay, env, true);
+        replay_own.push_back(o.own_cpu_ms);
+        replay_status = o.status;
+      }
+      printf("its %zu system calls replayed (%d not replayable), status %d: own CPU median "
+             "%.3f ms (p90 %.3f), against the driver's %.3f ms in the same series\n",
+             replay.size() - 2, unmatched, replay_status, percentile(replay_own, 0.5),
+             percentile(replay_own, 0.9), percentile(driver_own, 0.5));
+    }
+  }
 
   // Growth with the command line.
   if (!quick)
