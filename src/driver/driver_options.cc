@@ -231,9 +231,6 @@ static save_rule apply_driver_option(const decoded_option *decoded) {
   case OPT_fuse_ld_ochre:
     driver.linker_suffix = ".ochre";
     return SAVE;
-  case OPT_fuse_ld_lld:
-    driver.linker_suffix = ".lld";
-    return SAVE;
   case OPT_fuse_ld_mold:
     driver.linker_suffix = ".mold";
     return SAVE;

@@ -394,8 +394,11 @@ TEST(process_command, driver_option_rows) {
     std::vector<std::string> switches;
   } cases[] = {
       {{"--sysroot=/sys"}, "target_root", "/sys", {"--sysroot=/sys (accepted)"}},
-      {{"-fuse-ld=lld"}, "linker_suffix", ".lld", {"-fuse-ld=lld"}},
+      // lld names no suffix of the configured linker, and cancels no other.
+      {{"-fuse-ld=lld"}, "linker_suffix", "(unset)", {"-fuse-ld=lld"}},
       {{"-fuse-ld=kiln"}, "linker_suffix", ".kiln", {"-fuse-ld=kiln"}},
+      {{"-fuse-ld=kiln", "-fuse-ld=lld"}, "linker_suffix", ".kiln", {"-fuse-ld=kiln", "-fuse-ld=lld"}},
+      {{"-fuse-ld=kiln", "-fuse-ld=ochre"}, "linker_suffix", ".ochre", {"-fuse-ld=ochre"}},
       {{"-print-libquarn-file-name"}, "print_file_name", "libquarn.a", {}},
       {{"-###"}, "echo_only", "1", {}},
       {{"-###"}, "verbose", "1", {}},
