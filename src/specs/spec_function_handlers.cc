@@ -167,9 +167,8 @@ const char *version_compare_spec_function(int argc, const char **argv) {
   if (!op[0])
     quarn_unreachable();
   int versions = (op[1] == '<' || op[1] == '>') && op[0] != '!' ? 2 : 1;
-  if (argc < 3 + versions)
-    fatal_error(UNKNOWN_LOCATION, "too few arguments to %%:version-compare");
-  if (argc > 3 + versions)
+  // Any count but the operator's own, fewer words included, is this message.
+  if (argc != 3 + versions)
     fatal_error(UNKNOWN_LOCATION, "too many arguments to %%:version-compare");
 
   const char *prefix = argv[1 + versions];

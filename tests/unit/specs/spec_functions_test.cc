@@ -368,8 +368,9 @@ TEST(spec_function_version_compare, bad_calls_are_fatal) {
     const char *message;
   } cases[] = {
       {{}, {">=", "1"}, "too few arguments to %:version-compare"},
-      // Enough words for a one-version operator, not for this one.
-      {{}, {"><", "1", "s", "R"}, "too few arguments to %:version-compare"},
+      // Three or more words that do not fit the operator, too few included.
+      {{}, {"><", "1", "s", "R"}, "too many arguments to %:version-compare"},
+      {{}, {">=", "1", "s"}, "too many arguments to %:version-compare"},
       {{}, {">=", "1", "2", "s", "R"}, "too many arguments to %:version-compare"},
       {{}, {"==", "1", "s", "R"}, "unknown operator '==' in %:version-compare"},
       {{"-fabi-version=10.05"}, {">=", "10", "fabi-version=", "R"},
