@@ -309,8 +309,10 @@ void header_dirs(scan_context *, char) {
   walk_prefixes(&header_prefixes, false, 0, header_dir_argument, &include);
   const char *hdrs_suffix_spec = builtin_spec(BUILTIN_SPEC_sysroot_hdrs_suffix_spec);
   std::string fixed = "include-fixed";
-  if (hdrs_suffix_spec && *hdrs_suffix_spec && multilib.multilib_subdir)
-    fixed = fixed + "/" + multilib.multilib_subdir;
+  // With a headers suffix the directory always ends in '/', and the multilib
+  // subdirectory follows when there is one.
+  if (hdrs_suffix_spec && *hdrs_suffix_spec)
+    fixed = fixed + "/" + (multilib.multilib_subdir ? multilib.multilib_subdir : "");
   header_walk include_fixed = {fixed.c_str()};
   walk_prefixes(&header_prefixes, false, 0, header_dir_argument, &include_fixed);
 }

@@ -410,6 +410,23 @@ TEST_F(prefix_lookups, header_directories_include_before_include_fixed) {
                            "/b/include-fixed]");
 }
 
+// With a sysroot headers suffix the include-fixed directory ends in '/' and
+// takes the multilib subdirectory when there is one.
+TEST_F(prefix_lookups, include_fixed_with_headers_suffix) {
+  for (const char *name : {"a", "a/include-fixed", "a/include-fixed/m64"})
+    make_dir(name);
+  child_result child = run_in_child([&] {
+    reset_interpreter_world();
+    insert_prefix(&header_prefixes, (dir_ + "/a/").c_str(), nullptr, PRIO_STANDARD, 0, 0);
+    set_static_spec(&builtin_spec_slots[BUILTIN_SPEC_sysroot_hdrs_suffix_spec], "/hs", false);
+    fprintf(stderr, "%s|", joined(expand("%I")).c_str());
+    selected_multilib.multilib_subdir = "m64";
+    fprintf(stderr, "%s", joined(expand("%I")).c_str());
+  });
+  EXPECT_EQ(child.err, "[-isystem][" + dir_ + "/a/include-fixed/]|[-imultilib][m64][-isystem][" +
+                           dir_ + "/a/include-fixed/m64]");
+}
+
 TEST_F(prefix_lookups, sysroot_argument_only_for_a_given_sysroot) {
   child_result child = run_in_child([&] {
     reset_interpreter_world();
