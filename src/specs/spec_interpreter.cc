@@ -124,7 +124,9 @@ void write_argument(const char *text) {
   do_spec_1(" ", 0, nullptr);
 }
 
-bool is_set(const char *dir) { return dir && *dir && strcmp(dir, ".") != 0; }
+// A multilib directory of "." is the base one, as if none were selected; a
+// multiarch directory counts whenever selection gave one, whatever its text.
+bool multilib_dir_is_set(const char *dir) { return dir && strcmp(dir, ".") != 0; }
 
 bool valid_output_slot() {
   return driver.output_files && interpreter.cur_input_index >= 0 &&
@@ -286,11 +288,11 @@ void *header_dir_argument(char *candidate, void *data) {
 
 void header_dirs(scan_context *, char) {
   const multilib_dirs &multilib = selected_multilib;
-  if (is_set(multilib.multilib_subdir)) {
+  if (multilib_dir_is_set(multilib.multilib_subdir)) {
     write_argument("-imultilib");
     write_argument(multilib.multilib_subdir);
   }
-  if (is_set(multilib.multiarch_subdir)) {
+  if (multilib.multiarch_subdir) {
     write_argument("-imultiarch");
     write_argument(multilib.multiarch_subdir);
   }

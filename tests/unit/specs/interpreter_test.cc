@@ -410,6 +410,32 @@ TEST_F(prefix_lookups, header_directories_include_before_include_fixed) {
                            "/b/include-fixed]");
 }
 
+// "." as the multilib directory is the base one; any multiarch directory
+// selection gave is passed on, "." and the empty text included.
+TEST_F(prefix_lookups, multilib_and_multiarch_arguments) {
+  const struct {
+    const char *multilib, *multiarch;
+    const char *expected;
+  } cases[] = {
+      {nullptr, nullptr, ""},
+      {".", nullptr, ""},
+      {"m64", nullptr, "[-imultilib][m64]"},
+      {nullptr, "aarch64", "[-imultiarch][aarch64]"},
+      {".", ".", "[-imultiarch][.]"},
+      {"m64", "", "[-imultilib][m64][-imultiarch][]"},
+  };
+  for (const auto &c : cases) {
+    child_result child = run_in_child([&] {
+      reset_interpreter_world();
+      selected_multilib.multilib_subdir = c.multilib;
+      selected_multilib.multiarch_subdir = c.multiarch;
+      fprintf(stderr, "%s", joined(expand("%I")).c_str());
+    });
+    EXPECT_EQ(child.err, c.expected) << (c.multilib ? c.multilib : "none") << " "
+                                     << (c.multiarch ? c.multiarch : "none");
+  }
+}
+
 // With a sysroot headers suffix the include-fixed directory ends in '/' and
 // takes the multilib subdirectory when there is one.
 TEST_F(prefix_lookups, include_fixed_with_headers_suffix) {
