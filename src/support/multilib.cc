@@ -3,6 +3,7 @@
 // sets are kept.
 #include "support/multilib.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -92,6 +93,10 @@ std::vector<match_pair> parse_matches(const char *text) {
     pairs.push_back(pair);
     p++;
   }
+  // One pair per ';': an OPTION that swallowed a ';' leaves a pair that would
+  // start at the end of the text.
+  if (pairs.size() < size_t(std::count(text, text + strlen(text), ';')))
+    fatal_error(UNKNOWN_LOCATION, "multilib spec %qs is invalid", text);
   return pairs;
 }
 
