@@ -46,10 +46,10 @@ int compiler_driver::run(int argc, char **argv) {
   export_cairn();
   export_offload_targets();
   report_unknown_switches();
-  if (answer_completion())
-    return end_run();
-  if (answer_queries())
-    return end_run();
+  // A completion or a query answered is a successful end of the run, even
+  // after an error was reported for some other word of the command line.
+  if (answer_completion() || answer_queries())
+    return end_run_answered();
   if (!prepare_inputs())
     return end_run();
   compile_inputs();
@@ -63,6 +63,11 @@ int compiler_driver::end_run() {
   int status = driver_exit_status();
   diag_context_finish(global_dc);
   return status;
+}
+
+int compiler_driver::end_run_answered() {
+  diag_context_finish(global_dc);
+  return 0;
 }
 
 void compiler_driver::set_program_name(const char *argv0) {

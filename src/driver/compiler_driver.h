@@ -33,6 +33,7 @@ private:
   void link(const char *argv0);
   void finish();
   int end_run();
+  int end_run_answered();
 
   // One byte per input: 1 when the input goes to the linker unchanged.
   unsigned char *link_only_marks = nullptr;
